@@ -1,0 +1,53 @@
+// Block framing of the bulk-dump message: nibble pairs and checksums.
+//
+// A block is two count bytes (high, low; count = high * 128 + low nibble
+// bytes), the data bytes as nibble pairs (low nibble first, then high
+// nibble), and a checksum byte (-S) & 0x7F, where S is the sum of the nibble
+// bytes. The count bytes are not summed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "input_stream.h"
+#include "message_layout.h"
+
+namespace bank {
+
+// Stores the low nibble of the low 8 bits of `value` at the cursor and the
+// high nibble after it, advances the cursor by two and returns the sum of
+// the two nibbles, which the caller adds to the block's running sum.
+// The cursor must have room for two bytes.
+int put_nibbles(std::span<std::uint8_t>& cursor, int value);
+
+// The data byte carried by a nibble pair, kept to 8 bits.
+constexpr std::uint8_t decode_nibble_pair(std::uint8_t first, std::uint8_t second) {
+  return static_cast<std::uint8_t>(first + second * 16);
+}
+
+// The checksum byte of a block whose nibble bytes add up to `sum`.
+constexpr std::uint8_t block_checksum(std::uint32_t sum) {
+  return static_cast<std::uint8_t>((0U - sum) & 0x7FU);
+}
+
+// Writes a whole block (count bytes, nibble pairs, checksum) for `data` at
+// the cursor and advances it. The cursor must have room for
+// 2 * data.size() + 3 bytes.
+void write_block(std::span<std::uint8_t>& cursor, std::span<const std::uint8_t> data);
+
+enum class BlockFault {
+  none,
+  checksum,   // the checksum byte does not match the nibble bytes
+  truncated,  // the data ended before the checksum byte
+  read_error, // the file could not be read
+};
+
+// Reads one block: the count bytes as they stand, count / 2 nibble pairs and
+// the checksum byte. Returns the decoded data bytes, or nothing with `fault`
+// telling why. The stream is always left past what was read.
+std::optional<std::vector<std::uint8_t>> read_block(InputStream& in, BlockFault& fault);
+
+}  // namespace bank

@@ -1,0 +1,70 @@
+// Byte layout of the voice-bank bulk-dump message.
+//
+// The message is one MIDI System Exclusive message of 6363 bytes:
+//
+//   offset    length     content
+//   0         7          header: F0 43 75 <system> 00 00 <bank>
+//   7         67         bank-name block (32 data bytes)
+//   74        48 * 131   voice blocks, voice n at 74 + 131 * (n - 1)
+//   6362      1          F7, end of System Exclusive
+//
+// Every block is framed the same way: two count bytes (high, low; the count
+// of nibble bytes is high * 128 + low), the data bytes sent as nibble pairs,
+// then one checksum byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace bank {
+
+inline constexpr std::size_t kMessageSize = 6363;
+inline constexpr std::size_t kHeaderSize = 7;
+
+inline constexpr std::uint8_t kSysExStart = 0xF0;
+inline constexpr std::uint8_t kManufacturerId = 0x43;
+inline constexpr std::uint8_t kBulkDumpId = 0x75;
+inline constexpr std::uint8_t kSysExEnd = 0xF7;
+
+// Header offsets. Bytes 4 and 5 are always zero.
+inline constexpr std::size_t kSystemNumberOffset = 3;
+inline constexpr std::size_t kBankNumberOffset = 6;
+
+inline constexpr int kVoiceCount = 48;
+inline constexpr std::size_t kNameLength = 7;
+
+// Data bytes carried by each kind of block, and the block's size on the wire.
+inline constexpr std::size_t kBankNameDataSize = 32;
+inline constexpr std::size_t kVoiceDataSize = 64;
+inline constexpr std::size_t kBlockOverhead = 2 + 1;  // count bytes + checksum
+inline constexpr std::size_t kBankNameBlockSize = kBlockOverhead + 2 * kBankNameDataSize;
+inline constexpr std::size_t kVoiceBlockSize = kBlockOverhead + 2 * kVoiceDataSize;
+
+inline constexpr std::size_t kBankNameBlockOffset = kHeaderSize;
+inline constexpr std::size_t kFirstVoiceBlockOffset = kBankNameBlockOffset + kBankNameBlockSize;
+inline constexpr std::size_t kEndOffset =
+    kFirstVoiceBlockOffset + kVoiceCount * kVoiceBlockSize;
+
+static_assert(kBankNameBlockSize == 67);
+static_assert(kVoiceBlockSize == 131);
+static_assert(kFirstVoiceBlockOffset == 74);
+static_assert(kEndOffset + 1 == kMessageSize);
+
+// Offset of the block of voice `number` (1-48) in the message.
+constexpr std::size_t voice_block_offset(int number) {
+  return kFirstVoiceBlockOffset + kVoiceBlockSize * static_cast<std::size_t>(number - 1);
+}
+
+// Offsets inside the voice data (64 bytes).
+inline constexpr std::size_t kVoiceNameOffset = 0;
+inline constexpr std::size_t kFirstOperatorOffset = 16;
+inline constexpr std::size_t kOperatorDataSize = 8;
+inline constexpr int kOperatorCount = 4;
+
+// A listing shows voice data bytes 0-59 and bank-name data bytes 0-6 (the
+// name is printed up to its first zero byte, so 8 bytes are asked for); a
+// block that carries fewer cannot be listed.
+inline constexpr std::size_t kListedBankNameBytes = 8;
+inline constexpr std::size_t kListedVoiceBytes = 60;
+
+}  // namespace bank
