@@ -1,0 +1,30 @@
+// Bulk dumps made for tests straight from the format library.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/message_layout.h"
+
+namespace testing_support {
+
+using VoiceData = std::array<std::uint8_t, bank::kVoiceDataSize>;
+
+// Voice data with the given name and every field set from `seed`, so that
+// voices differ from one another; fixed bits set.
+VoiceData sample_voice(std::string_view name, int seed);
+
+// A complete 6363-byte message.
+std::vector<std::uint8_t> make_dump(std::string_view bank_name,
+                                    const std::array<VoiceData, bank::kVoiceCount>& voices,
+                                    int system_number = 0, int bank_number = 0);
+
+// make_dump of 48 sample voices named "Voice01" to "Voice48".
+std::vector<std::uint8_t> sample_dump();
+
+std::string as_string(const std::vector<std::uint8_t>& bytes);
+
+}  // namespace testing_support

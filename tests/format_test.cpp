@@ -1,0 +1,286 @@
+// The format library: nibble pairs, block framing and checksums, the bit
+// layout of voice and operator data, and the written form of the bank text.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dump_fixtures.h"
+#include "formats/block_codec.h"
+#include "formats/field_layout.h"
+#include "formats/header.h"
+#include "formats/input_stream.h"
+#include "formats/written_form.h"
+
+namespace {
+
+using bank::OperatorField;
+using bank::VoiceField;
+using testing_support::VoiceData;
+
+TEST(NibblePairs, EncodeLowNibbleFirstAndReturnTheirSum) {
+  std::array<std::uint8_t, 6> buffer{};
+  std::span<std::uint8_t> cursor(buffer);
+  EXPECT_EQ(bank::put_nibbles(cursor, 0xA5), 0x5 + 0xA);
+  // Only the low 8 bits of a value are sent: 0x1FF and -1 both send 0xFF.
+  EXPECT_EQ(bank::put_nibbles(cursor, 0x1FF), 30);
+  EXPECT_EQ(bank::put_nibbles(cursor, -1), 30);
+  EXPECT_TRUE(cursor.empty());
+  EXPECT_EQ(buffer, (std::array<std::uint8_t, 6>{0x05, 0x0A, 0x0F, 0x0F, 0x0F, 0x0F}));
+
+  EXPECT_EQ(bank::decode_nibble_pair(0x05, 0x0A), 0xA5);
+  // Bytes beyond a nibble in a damaged file still decode to 8 bits.
+  EXPECT_EQ(bank::decode_nibble_pair(0x10, 0x10), 0x10);
+}
+
+TEST(BlockChecksum, MakesNibblesAndChecksumAMultipleOf128) {
+  EXPECT_EQ(bank::block_checksum(0), 0x00);
+  EXPECT_EQ(bank::block_checksum(1), 0x7F);
+  EXPECT_EQ(bank::block_checksum(128), 0x00);
+  for (std::uint32_t sum : {5U, 127U, 129U, 1920U, 3840U})
+    EXPECT_EQ((sum + bank::block_checksum(sum)) % 128, 0U) << sum;
+}
+
+TEST(BlockFraming, AllZeroBlocksCarryCountsAndAZeroChecksum) {
+  std::array<std::uint8_t, bank::kBankNameBlockSize + bank::kVoiceBlockSize> out{};
+  out.fill(0xEE);
+  std::span<std::uint8_t> cursor(out);
+  bank::write_block(cursor, std::array<std::uint8_t, bank::kBankNameDataSize>{});
+  bank::write_block(cursor, std::array<std::uint8_t, bank::kVoiceDataSize>{});
+  EXPECT_TRUE(cursor.empty());
+  EXPECT_EQ(out[0], 0x00);
+  EXPECT_EQ(out[1], 0x40);
+  EXPECT_EQ(out[66], 0x00);  // checksum of the bank-name block
+  EXPECT_EQ(out[67], 0x01);
+  EXPECT_EQ(out[68], 0x00);
+  EXPECT_EQ(out[67 + 130], 0x00);
+  for (std::size_t i = 2; i < 66; ++i) EXPECT_EQ(out[i], 0) << i;
+}
+
+TEST(BlockFraming, ReadBlockDecodesWhatWriteBlockWrote) {
+  std::vector<std::uint8_t> data(bank::kVoiceDataSize);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 37 + 1);
+  std::vector<std::uint8_t> wire(bank::kVoiceBlockSize);
+  std::span<std::uint8_t> cursor(wire);
+  bank::write_block(cursor, data);
+
+  bank::InputStream in = bank::memory_input(wire);
+  bank::BlockFault fault = bank::BlockFault::checksum;
+  const auto block = bank::read_block(in, fault);
+  ASSERT_TRUE(block.has_value());
+  EXPECT_EQ(fault, bank::BlockFault::none);
+  EXPECT_EQ(*block, data);
+  EXPECT_EQ(bank::next_byte(in), -1);
+}
+
+TEST(BlockFraming, ReadBlockTellsChecksumFromTruncation) {
+  std::vector<std::uint8_t> data{0x12, 0x34, 0x56};
+  std::vector<std::uint8_t> wire(2 * data.size() + 3);
+  std::span<std::uint8_t> cursor(wire);
+  bank::write_block(cursor, data);
+
+  // Any change to one nibble byte breaks the checksum; the stream still
+  // moves past the whole block.
+  for (std::size_t i = 2; i + 1 < wire.size(); ++i) {
+    std::vector<std::uint8_t> bad = wire;
+    bad[i] = static_cast<std::uint8_t>((bad[i] + 1) & 0x0F);
+    bad.push_back(0x99);
+    bank::InputStream in = bank::memory_input(bad);
+    bank::BlockFault fault = bank::BlockFault::none;
+    EXPECT_FALSE(bank::read_block(in, fault).has_value()) << i;
+    EXPECT_EQ(fault, bank::BlockFault::checksum) << i;
+    EXPECT_EQ(bank::next_byte(in), 0x99) << i;
+  }
+  // Every proper prefix is a truncated block, never a read past the end.
+  for (std::size_t n = 0; n < wire.size(); ++n) {
+    bank::InputStream in = bank::memory_input(std::span(wire).first(n));
+    bank::BlockFault fault = bank::BlockFault::none;
+    EXPECT_FALSE(bank::read_block(in, fault).has_value()) << n;
+    EXPECT_EQ(fault, bank::BlockFault::truncated) << n;
+  }
+}
+
+TEST(BlockFraming, CountIsTakenAsItStands) {
+  // Count 0x01 0x01 = 129 nibble bytes: 64 data bytes, and the 129th byte
+  // of the block is read as its checksum.
+  std::vector<std::uint8_t> wire{0x01, 0x01};
+  for (int i = 0; i < 128; ++i) wire.push_back(0x01);
+  wire.push_back(0x00);  // 128 + 0: checksum of a sum of 128 is 0
+  bank::InputStream in = bank::memory_input(wire);
+  bank::BlockFault fault = bank::BlockFault::none;
+  const auto block = bank::read_block(in, fault);
+  ASSERT_TRUE(block.has_value());
+  EXPECT_EQ(block->size(), 64U);
+  EXPECT_EQ((*block)[0], 0x11);
+}
+
+TEST(Header, ChecksFixedBytesOnly) {
+  auto header = bank::make_header(15, 1);
+  EXPECT_EQ(header, (std::array<std::uint8_t, 7>{0xF0, 0x43, 0x75, 0x0F, 0x00, 0x00, 0x01}));
+  EXPECT_TRUE(bank::is_bulk_dump_header(header));
+  header[3] = 0x7F;
+  header[6] = 0x09;
+  EXPECT_TRUE(bank::is_bulk_dump_header(header));
+  for (std::size_t i : {0U, 1U, 2U, 4U, 5U}) {
+    auto bad = bank::make_header(0, 0);
+    bad[i] ^= 0x01;
+    EXPECT_FALSE(bank::is_bulk_dump_header(bad)) << i;
+  }
+}
+
+// The bits each field owns, found by packing all ones into it alone.
+template <typename Layout>
+std::vector<std::uint8_t> owned_bits(std::size_t size, const Layout& layout) {
+  std::vector<std::uint8_t> data(size);
+  bank::pack_field(data, layout, -1);
+  return data;
+}
+
+TEST(FieldLayout, FieldsAreDisjointAndCoverExactlyTheParameterBits) {
+  std::vector<std::uint8_t> voice_union(bank::kVoiceDataSize);
+  for (std::size_t f = 0; f < bank::kVoiceFieldCount; ++f) {
+    const auto& layout = bank::voice_field_layout(static_cast<VoiceField>(f));
+    const auto bits = owned_bits(bank::kVoiceDataSize, layout);
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+      EXPECT_EQ(voice_union[i] & bits[i], 0) << layout.label << " overlaps at byte " << i;
+      voice_union[i] = static_cast<std::uint8_t>(voice_union[i] | bits[i]);
+    }
+  }
+  std::vector<std::uint8_t> expected_voice(bank::kVoiceDataSize);
+  expected_voice[8] = 0xFF;
+  expected_voice[9] = 0xFF;
+  expected_voice[10] = 0xFF;
+  expected_voice[12] = 0x3F;
+  expected_voice[13] = 0x73;
+  expected_voice[14] = 0x60;
+  expected_voice[15] = 0xFF;
+  expected_voice[58] = 0xFF;
+  expected_voice[59] = 0x7F;
+  EXPECT_EQ(voice_union, expected_voice);
+
+  std::vector<std::uint8_t> op_union(bank::kOperatorDataSize);
+  for (std::size_t f = 0; f < bank::kOperatorFieldCount; ++f) {
+    const auto& layout = bank::operator_field_layout(static_cast<OperatorField>(f));
+    const auto bits = owned_bits(bank::kOperatorDataSize, layout);
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+      EXPECT_EQ(op_union[i] & bits[i], 0) << layout.label << " overlaps at byte " << i;
+      op_union[i] = static_cast<std::uint8_t>(op_union[i] | bits[i]);
+    }
+  }
+  EXPECT_EQ(op_union, (std::vector<std::uint8_t>{0x7F, 0xF0, 0xFF, 0xFF, 0xDF, 0xFF, 0xDF, 0xFF}));
+}
+
+TEST(FieldLayout, WideValuesKeepTheirLowBitsAndSpareTheNeighbours) {
+  VoiceData voice{};
+  auto op = bank::operator_data(voice, 2);
+  bank::pack_field(op, bank::operator_field_layout(OperatorField::TL), 200);
+  EXPECT_EQ(op[0], 200 & 0x7F);
+  EXPECT_EQ(bank::unpack_field(op, bank::operator_field_layout(OperatorField::TL)), 72);
+
+  bank::pack_field(voice, bank::voice_field_layout(VoiceField::EN), 1);
+  bank::pack_field(voice, bank::voice_field_layout(VoiceField::AMD), 200);
+  EXPECT_EQ(voice[9], 0x80 | (200 & 0x7F));
+  bank::pack_field(voice, bank::voice_field_layout(VoiceField::AMD), 0);
+  EXPECT_EQ(voice[9], 0x80);
+
+  bank::pack_field(voice, bank::voice_field_layout(VoiceField::TRANS), -1);
+  EXPECT_EQ(voice[15], 0xFF);
+  EXPECT_EQ(bank::unpack_field(voice, bank::voice_field_layout(VoiceField::TRANS)), 255);
+  bank::pack_field(voice, bank::voice_field_layout(VoiceField::TRANS), -24);
+  EXPECT_EQ(bank::unpack_field(voice, bank::voice_field_layout(VoiceField::TRANS)), 232);
+}
+
+TEST(FieldLayout, KstBitsLieInTwoBytes) {
+  const auto& kst = bank::operator_field_layout(OperatorField::KST);
+  std::array<std::uint8_t, 8> op{};
+  op.fill(0x7F);  // every other bit of bytes 1 and 3 set: they must stay
+  bank::pack_field(op, kst, 2);
+  EXPECT_EQ(op[1], 0x7F);
+  EXPECT_EQ(op[3], 0xFF);
+  EXPECT_EQ(bank::unpack_field(op, kst), 2);
+  bank::pack_field(op, kst, 1);
+  EXPECT_EQ(op[1], 0xFF);
+  EXPECT_EQ(op[3], 0x7F);
+  EXPECT_EQ(bank::unpack_field(op, kst), 1);
+  bank::pack_field(op, kst, 7);  // only two bits are kept
+  EXPECT_EQ(bank::unpack_field(op, kst), 3);
+}
+
+TEST(FieldLayout, AllZeroVoiceStillCarriesItsFixedBits) {
+  VoiceData voice{};
+  bank::set_fixed_voice_bits(voice);
+  EXPECT_EQ(voice[11], 0x78);
+  EXPECT_EQ(voice[12], 0xC0);
+  // The fixed bits are data like any other: the checksum counts them.
+  std::array<std::uint8_t, bank::kVoiceBlockSize> wire{};
+  std::span<std::uint8_t> cursor(wire);
+  bank::write_block(cursor, voice);
+  EXPECT_EQ(wire[130], bank::block_checksum(0x8 + 0x7 + 0x0 + 0xC));
+  EXPECT_NE(wire[130], 0);
+}
+
+TEST(WrittenForm, PrintsEveryLineInItsExactForm) {
+  VoiceData voice{};
+  const std::string name = "Brass";
+  std::copy(name.begin(), name.end(), voice.begin());
+  const auto set = [&voice](VoiceField f, int v) {
+    bank::pack_field(voice, bank::voice_field_layout(f), v);
+  };
+  set(VoiceField::EN, 1);
+  set(VoiceField::SPD, 200);
+  set(VoiceField::PMD, 50);
+  set(VoiceField::PMS, 3);
+  set(VoiceField::FORM, 2);
+  set(VoiceField::SYNC, 1);
+  set(VoiceField::ALG, 5);
+  set(VoiceField::FB, 7);
+  set(VoiceField::TRANS, -12);
+  set(VoiceField::MON, 1);
+  set(VoiceField::POR, 99);
+  set(VoiceField::CNT, 7);   // shown as 4
+  set(VoiceField::PBR, 15);  // shown as 12
+  for (int op = 0; op < 4; ++op)
+    for (std::size_t f = 0; f < bank::kOperatorFieldCount; ++f)
+      bank::pack_field(bank::operator_data(voice, op),
+                       bank::operator_field_layout(static_cast<OperatorField>(f)),
+                       static_cast<int>(f) + op);
+  bank::set_fixed_voice_bits(voice);
+
+  std::string text;
+  bank::print_voice(text, std::span<const std::uint8_t>(voice).first<60>(), 7);
+  EXPECT_EQ(text,
+            "@07: Brass\n"
+            "#     EN SPD AMD PMD AMS PMS FORM SYNC\n"
+            "LFO: 001 200 000 050 000 003  002  001\n"
+            "#    ALG  FB TRANS\n"
+            "VOI: 005 007  244\n"
+            "#    MUL  TL  AR  DR  SL  SR  RR DT1 DT2 KST KSL KSR VST ADJ VSA  MC\n"
+            "OP1: 000 001 002 003 004 005 006 007 000 001 010 003 004 013 002 001\n"
+            "OP2: 001 002 003 004 005 006 007 000 001 002 011 000 005 014 003 000\n"
+            "OP3: 002 003 004 005 006 007 008 001 002 003 012 001 006 015 000 001\n"
+            "OP4: 003 004 005 006 007 008 009 002 003 000 013 002 007 000 001 000\n"
+            "#    MON POR CNT PBR\n"
+            "FNC: 001 099 004 012\n"
+            "\n");
+}
+
+TEST(WrittenForm, NamesStopAtTheFirstZeroByte) {
+  std::array<std::uint8_t, 8> bank_name{'A', 'B', 0, 'D', 'E', 'F', 'G', 'H'};
+  std::string text;
+  bank::print_bank_name(text, bank_name);
+  EXPECT_EQ(text, "FB-01:AB\n\n");
+
+  text.clear();
+  bank_name = {'u', 's', 'e', 'r', ' ', '1', ' ', 'X'};  // the eighth byte is not a name byte
+  bank::print_bank_name(text, bank_name);
+  EXPECT_EQ(text, "FB-01:user 1 \n\n");
+
+  VoiceData voice{};
+  text.clear();
+  bank::print_voice_header(text, std::span<const std::uint8_t>(voice).first<60>(), 48);
+  EXPECT_EQ(text.substr(0, text.find('\n') + 1), "@48: \n");
+}
+
+}  // namespace

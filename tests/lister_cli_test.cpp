@@ -1,0 +1,219 @@
+// syx2text as a user runs it: what it prints on each stream, and its status.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dump_fixtures.h"
+#include "run_program.h"
+
+namespace {
+
+using testing_support::as_string;
+using testing_support::RunResult;
+using testing_support::sample_dump;
+using testing_support::write_file;
+
+const std::string kLister = SYX2TEXT_PATH;
+
+class ListerCli : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = testing_support::make_temp_dir(); }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  // Writes `bytes` to a file and lists it.
+  RunResult list_bytes(const std::string& bytes) {
+    const std::string path = dir_ + "/bank.syx";
+    write_file(path, bytes);
+    return testing_support::run_program(kLister, {path});
+  }
+
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+  // The complete listing of the sample dump, and where each voice starts.
+  static std::string full_listing() {
+    static const std::string listing = [] {
+      const std::string dir = testing_support::make_temp_dir();
+      write_file(dir + "/full.syx", as_string(sample_dump()));
+      RunResult r = testing_support::run_program(kLister, {dir + "/full.syx"});
+      std::system(("rm -rf '" + dir + "'").c_str());
+      return r.out;
+    }();
+    return listing;
+  }
+  static std::string listing_before_voice(int n) {
+    char header[8];
+    std::snprintf(header, sizeof header, "@%02d: ", n);
+    return full_listing().substr(0, full_listing().find(header));
+  }
+
+  std::string dir_;
+};
+
+TEST_F(ListerCli, UsageHelpAndVersion) {
+  RunResult r = testing_support::run_program(kLister, {});
+  EXPECT_EQ(r.out, "Usage: " + kLister + " bulkdump.syx\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 1);
+
+  r = testing_support::run_program(kLister, {"--help"});
+  EXPECT_EQ(r.out, "Usage: " + kLister + " bulkdump.syx\n");
+  EXPECT_EQ(r.status, 0);
+
+  r = testing_support::run_program(kLister, {"--version"});
+  EXPECT_EQ(r.out, std::string("syx2text ") + SYXBANK_VERSION + "\n");
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(ListerCli, ListsAWholeDumpAndIgnoresFurtherArguments) {
+  const std::string file = path("bank.syx");
+  write_file(file, as_string(sample_dump()));
+  RunResult r = testing_support::run_program(kLister, {file, "ignored", "-x"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, full_listing());
+  EXPECT_EQ(r.out.substr(0, 17), "FB-01:Samples\n\n@0");
+  // 1 bank name line, 1 empty line, and 13 lines for each voice.
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2 + 48 * 13);
+  EXPECT_NE(r.out.find("@48: Voice48\n"), std::string::npos);
+}
+
+TEST_F(ListerCli, SystemAndBankNumbersAreNotShown) {
+  std::array<testing_support::VoiceData, 48> voices{};
+  for (std::size_t i = 0; i < voices.size(); ++i)
+    voices[i] = testing_support::sample_voice("V", static_cast<int>(i));
+  const RunResult plain = list_bytes(as_string(testing_support::make_dump("B", voices, 0, 0)));
+  const RunResult other = list_bytes(as_string(testing_support::make_dump("B", voices, 9, 1)));
+  EXPECT_EQ(plain.status, 0);
+  EXPECT_EQ(other.status, 0);
+  EXPECT_EQ(plain.out, other.out);
+}
+
+TEST_F(ListerCli, CannotOpen) {
+  RunResult r = testing_support::run_program(kLister, {path("missing.syx")});
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Error: Cannot open " + path("missing.syx") + "\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(ListerCli, RefusesWhatIsNotABulkDumpWithStatus1) {
+  const std::string refused =
+      "Error: \"" + path("bank.syx") + "\" is not contain the FB-01 inst bulk data.\n";
+  std::string wrong_id = as_string(sample_dump());
+  wrong_id[2] = 0x76;
+  std::string wrong_zero = as_string(sample_dump());
+  wrong_zero[5] = 0x01;
+  for (const std::string& bytes :
+       {wrong_id, wrong_zero, std::string(), std::string("\xF0\x43\x75\x00\x00\x00", 6),
+        std::string("\xF0\x43\x60\x04\xF7", 5)}) {
+    RunResult r = list_bytes(bytes);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, refused);
+    EXPECT_EQ(r.status, 1);
+  }
+}
+
+TEST_F(ListerCli, ChecksumErrorKeepsWhatWasListed) {
+  std::string bytes = as_string(sample_dump());
+  const std::size_t nibble = 74 + 131 * 4 + 2 + 40;  // inside voice 5
+  bytes[nibble] = static_cast<char>((bytes[nibble] + 3) & 0x0F);
+  RunResult r = list_bytes(bytes);
+  EXPECT_EQ(r.out, listing_before_voice(5));
+  EXPECT_EQ(r.err, "Error: Checksum error..\n");
+  EXPECT_EQ(r.status, 1);
+
+  bytes = as_string(sample_dump());
+  bytes[7 + 66] ^= 0x01;  // the bank-name checksum itself
+  r = list_bytes(bytes);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Error: Checksum error..\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(ListerCli, TruncatedDumpKeepsWhatWasListed) {
+  const std::string bytes = as_string(sample_dump());
+  struct Cut {
+    std::size_t length;
+    int first_missing_voice;  // 0: not even the bank name
+  };
+  for (const Cut cut : {Cut{7, 0}, Cut{8, 0}, Cut{73, 0}, Cut{74, 1}, Cut{75, 1},
+                        Cut{74 + 131 * 2 + 60, 3}, Cut{6362 - 1, 48}}) {
+    RunResult r = list_bytes(bytes.substr(0, cut.length));
+    EXPECT_EQ(r.out, cut.first_missing_voice == 0 ? "" : listing_before_voice(cut.first_missing_voice))
+        << cut.length;
+    EXPECT_EQ(r.err, "Error: Unexpected end of file..\n") << cut.length;
+    EXPECT_EQ(r.status, 1) << cut.length;
+  }
+  // Without the closing F7 nothing is missing from the listing.
+  RunResult r = list_bytes(bytes.substr(0, 6362));
+  EXPECT_EQ(r.out, full_listing());
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(ListerCli, BlockTooSmallToList) {
+  // A bank-name block of 7 data bytes: its checksum holds, but 8 are listed.
+  std::string bytes("\xF0\x43\x75\x00\x00\x00\x00\x00\x0E", 9);
+  bytes.append(14, '\x00');
+  bytes += '\x00';
+  RunResult r = list_bytes(bytes);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Error: Block size error..\n");
+  EXPECT_EQ(r.status, 1);
+
+  // Voice 2 with 59 data bytes, its checksum good.
+  std::string dump = as_string(sample_dump());
+  std::string small("\x00\x76", 2);  // 118 nibble bytes
+  small.append(118, '\x00');
+  small += '\x00';
+  dump.replace(74 + 131, 131, small);
+  r = list_bytes(dump);
+  EXPECT_EQ(r.out, listing_before_voice(2));
+  EXPECT_EQ(r.err, "Error: Block size error..\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(ListerCli, CountsInTheFileFindTheNextBlock) {
+  // Voice 1 grows by two nibble bytes (65 data bytes); every later block
+  // moves along with it and still lists.
+  std::string dump = as_string(sample_dump());
+  const std::size_t v1 = 74;
+  dump[v1 + 1] = 0x02;                      // count 0x01 0x02 = 130
+  dump.insert(v1 + 2 + 128, std::string("\x03\x01", 2));  // one more data byte
+  dump[v1 + 2 + 130] = static_cast<char>((dump[v1 + 2 + 130] - 4) & 0x7F);
+  RunResult r = list_bytes(dump);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, full_listing());
+}
+
+TEST_F(ListerCli, PipesAndTrailingBytesListLikeAPlainFile) {
+  std::string bytes = as_string(sample_dump());
+  bytes += std::string(200000, '\x55');
+  const std::string file = path("bank.syx");
+  write_file(file, bytes);
+  testing_support::RunOptions from_stdin;
+  from_stdin.stdin_path = file;
+  RunResult r = testing_support::run_program(kLister, {"/dev/stdin"}, from_stdin);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, full_listing());
+}
+
+TEST_F(ListerCli, FailedWriteOfTheListingIsAnError) {
+  const std::string file = path("bank.syx");
+  write_file(file, as_string(sample_dump()));
+  testing_support::RunOptions full;
+  full.stdout_path = "/dev/full";
+  RunResult r = testing_support::run_program(kLister, {file}, full);
+  EXPECT_EQ(r.err, "Error: Cannot write standard output\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(ListerCli, DirectoryIsAReadError) {
+  RunResult r = testing_support::run_program(kLister, {dir_});
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Error: Cannot read " + dir_ + "\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+}  // namespace
