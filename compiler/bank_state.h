@@ -1,0 +1,50 @@
+// The compiler's state: option values, the bank name, the voice table as
+// read from the bank text, and the message built from them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "formats/field_layout.h"
+#include "formats/message_layout.h"
+
+namespace bank {
+
+// A name of 7 characters and a terminating zero.
+using Name = std::array<char, kNameLength + 1>;
+
+// One operator's parameters, in the order of their bits in the operator data.
+struct OperatorParams {
+  int tl, kst, vst, ksl, adj, dt1, mul, ksr, ar, mc, vsa, dr, dt2, sr, sl, rr;
+};
+
+// One voice as given by the text. Values are kept as written; the builder
+// stores only as many low bits as each field is wide.
+struct VoiceParams {
+  Name name;
+  int spd, en, amd, sync, pmd;
+  int fb, alg, pms, ams, form, trans;
+  std::array<OperatorParams, kOperatorCount> op;
+  int mon, por, cnt, pbr;
+};
+
+// Voices 1-48 sit at indices 0-47. Index 48 is the spare record: it takes
+// the lines of a voice numbered above 48 or of a header without a name, so
+// that those lines are checked and counted but reach no output.
+inline constexpr int kSpareVoiceIndex = kVoiceCount;
+
+struct BankState {
+  int system_number = 0;
+  int bank_number = 0;
+  int reader_error = 0;                  // 0-5, set when the reader stops at a fault
+  std::int64_t definition_count = 0;     // voice header and parameter lines accepted
+  Name bank_name{};                      // all zero until a bank name line is read
+  std::array<VoiceParams, kVoiceCount + 1> voices{};
+  std::array<std::uint8_t, kMessageSize> message{};
+};
+
+// The storage of each parameter inside the records.
+int& voice_slot(VoiceParams& voice, VoiceField field);
+int& operator_slot(OperatorParams& op, OperatorField field);
+
+}  // namespace bank

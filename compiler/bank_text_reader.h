@@ -1,0 +1,35 @@
+// Reading a bank text into the voice table.
+//
+// The text is read as a stream, one character at a time, so that a line of
+// any length and an input of any size are read with the same small memory.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "bank_state.h"
+#include "formats/input_stream.h"
+
+namespace bank {
+
+// Reader error codes, kept in BankState::reader_error.
+enum ReaderError : int {
+  kReaderOk = 0,
+  kBadVoiceHeader = 1,
+  kBadLfoLine = 2,
+  kBadVoiLine = 3,
+  kBadOperatorLine = 4,
+  kBadFncLine = 5,
+};
+
+// The message for a reader error code; each ends with a newline.
+std::string_view reader_error_message(int code);
+
+// Reads the whole input into `state`. Returns 0 when every line was read
+// without fault; otherwise the number (from 1) of the first malformed line,
+// with the error code in state.reader_error. Lines after a fault are not
+// read. A read error of the input ends the reading as if the input had
+// ended; input.failed tells it apart.
+std::int64_t read_bank_text(InputStream& input, BankState& state);
+
+}  // namespace bank

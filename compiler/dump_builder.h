@@ -1,0 +1,14 @@
+// Packing the compiler's state into the 6363-byte bulk-dump message.
+#pragma once
+
+#include "bank_state.h"
+
+namespace bank {
+
+// Fills state.message from the system and bank numbers, the bank name and
+// voices 1-48 (never the spare record). Name characters that cannot be sent
+// (0x00-0x1F and 0x80-0xFF, among them the newline and zero bytes that short
+// names carry) are replaced by spaces in the state itself. Cannot fail.
+void build_bulk_dump(BankState& state);
+
+}  // namespace bank

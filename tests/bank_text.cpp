@@ -1,0 +1,24 @@
+#include "bank_text.h"
+
+#include "compiler/bank_text_reader.h"
+#include "formats/input_stream.h"
+#include "lister/list_dump.h"
+
+namespace testing_support {
+
+std::int64_t read_text(std::string_view text, bank::BankState& state) {
+  bank::InputStream in = bank::memory_input(
+      std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  return bank::read_bank_text(in, state);
+}
+
+std::string list_message(std::span<const std::uint8_t> message) {
+  bank::InputStream in = bank::memory_input(message);
+  std::string text;
+  if (bank::check_dump_header(in) != bank::ListStatus::ok) return {};
+  for (int i = 0; i < bank::kListedBlockCount; ++i)
+    if (bank::list_block(in, i, text) != bank::ListStatus::ok) return {};
+  return text;
+}
+
+}  // namespace testing_support
