@@ -1,6 +1,8 @@
 #include "run_program.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,6 +63,13 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     ::dup2(err, 2);
     if (!options.working_directory.empty() && ::chdir(options.working_directory.c_str()) != 0)
       ::_exit(126);
+    if (options.file_size_limit >= 0) {
+      // A write past the limit then fails with EFBIG instead of a signal.
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{static_cast<rlim_t>(options.file_size_limit),
+                         static_cast<rlim_t>(options.file_size_limit)};
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
+    }
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }

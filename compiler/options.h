@@ -1,0 +1,34 @@
+// The command line of text2syx: [options] infile.txt [outfile.syx]
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "bank_state.h"
+
+namespace bank {
+
+struct ParsedOptions {
+  int input_index = 0;   // index of the input name; argc when there is none
+  bool help = false;     // --help among the options
+  bool version = false;  // --version among the options (--help goes first)
+};
+
+// Scans the arguments after the program name up to the first one that does
+// not begin with '-', which names the input. -sN sets the system number
+// (0-15, clamped), -bN the bank number (0 or 1; anything else is 0); the value
+// is the decimal number attached to the letter. Other letters are skipped;
+// the last of each option wins. Options after the input name are not options.
+ParsedOptions parse_options(int argc, const char* const* argv, BankState& state);
+
+// Index of the last `ch` in `text`; the length of `text` when there is none
+// or when the last one is the first character (a name like ".txt").
+std::size_t find_last_char(std::string_view text, char ch);
+
+// The input name with its extension, if any, replaced by ".syx". Only the
+// last path component is searched for the extension: "old.dir/bank" gives
+// "old.dir/bank.syx".
+std::string derive_output_name(std::string_view input);
+
+}  // namespace bank

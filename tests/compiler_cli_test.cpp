@@ -1,0 +1,248 @@
+// text2syx as a user runs it, alone and together with syx2text: messages,
+// statuses, option handling, output names and the files left afterwards.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "run_program.h"
+
+namespace {
+
+using testing_support::file_exists;
+using testing_support::read_file;
+using testing_support::RunOptions;
+using testing_support::RunResult;
+using testing_support::write_file;
+
+const std::string kCompiler = TEXT2SYX_PATH;
+const std::string kLister = SYX2TEXT_PATH;
+const std::string kExample = EXAMPLE_TEXT_PATH;
+
+// Sixteen operator values.
+const std::string kOpValues = " 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0";
+
+const std::string kUsage =
+    "Usage: " + kCompiler +
+    " [options] infile.txt [outfile.syx]\n\n -sN   System number = N (0 - 15)\n"
+    " -bN   Bank number = N  (0 or 1)\n";
+
+class CompilerCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = testing_support::make_temp_dir();
+    write_file(path("bank.txt"), read_file(kExample));
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+  // Runs text2syx inside the test's directory.
+  RunResult compile(const std::vector<std::string>& args, RunOptions options = {}) {
+    options.working_directory = dir_;
+    return testing_support::run_program(kCompiler, args, options);
+  }
+
+  // Header bytes 3 (system) and 6 (bank) of a written file.
+  std::pair<int, int> numbers_of(const std::string& name) const {
+    const std::string bytes = read_file(path(name));
+    EXPECT_EQ(bytes.size(), 6363U) << name;
+    if (bytes.size() != 6363) return {-1, -1};
+    return {static_cast<unsigned char>(bytes[3]), static_cast<unsigned char>(bytes[6])};
+  }
+
+  std::string dir_;
+};
+
+TEST_F(CompilerCli, UsageHelpAndVersion) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"-s3"}, {"-s3", "-b1", "-"}}) {
+    RunResult r = compile(args);
+    EXPECT_EQ(r.out, kUsage);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 1);
+  }
+  RunResult r = compile({"-s3", "--help", "bank.txt"});
+  EXPECT_EQ(r.out, kUsage);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_FALSE(file_exists(path("bank.syx")));
+
+  r = compile({"--version"});
+  EXPECT_EQ(r.out, std::string("text2syx ") + SYXBANK_VERSION + "\n");
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(CompilerCli, FailuresPrintOnStandardOutputAndLeaveNoFile) {
+  struct Case {
+    std::string text;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"FB-01:Bank\n@1: A\nLFO: 1 2 3\n", "Error in line 3: LFO definition is wrong\n"},
+      {"@1: A\n\nOP1: 1 2\n", "Error in line 3: OP definition is wrong\n"},
+      {"@x: A\n", "Error in line 1: Instrument or Voicename are wrong\n"},
+      {"@1: A\nLFO: 1 2 3 4 5 6 7 8\nVOI: 1 2 3\nOP1:" + kOpValues +
+           "\nOP2:" + kOpValues + "\nFNC: 1 2 3 4\n",
+       "It seems not be a FB-01 text\n"},
+      {"", "It seems not be a FB-01 text\n"},
+  };
+  for (const Case& c : cases) {
+    write_file(path("bad.txt"), c.text);
+    RunResult r = compile({"bad.txt"});
+    EXPECT_EQ(r.out, c.message);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(file_exists(path("bad.syx"))) << c.message;
+  }
+
+  RunResult r = compile({"missing.txt"});
+  EXPECT_EQ(r.out, "Error: Cannot open missing.txt\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(file_exists(path("missing.syx")));
+
+  r = compile({"bank.txt", "no/such/dir/out.syx"});
+  EXPECT_EQ(r.out, "Error: Cannot open no/such/dir/out.syx\n");
+  EXPECT_EQ(r.status, 1);
+
+  ASSERT_EQ(::mkdir(path("folder").c_str(), 0700), 0);
+  r = compile({"folder"});
+  EXPECT_EQ(r.out, "Error: Cannot read folder\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(file_exists(path("folder.syx")));
+}
+
+TEST_F(CompilerCli, FailedWritesAreReportedAndPartialFilesRemoved) {
+  RunResult r = compile({"bank.txt", "/dev/full"});
+  EXPECT_EQ(r.out, "Error: Cannot write /dev/full\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(file_exists("/dev/full"));  // a device is never removed
+
+  RunOptions small;
+  small.file_size_limit = 1000;
+  r = compile({"bank.txt", "out.syx"}, small);
+  EXPECT_EQ(r.out, "Error: Cannot write out.syx\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(file_exists(path("out.syx")));
+}
+
+TEST_F(CompilerCli, SystemAndBankOptions) {
+  struct Case {
+    std::vector<std::string> options;
+    int system;
+    int bank;
+  };
+  const Case cases[] = {
+      {{}, 0, 0},
+      {{"-s20", "-b5"}, 15, 0},
+      {{"-s-3"}, 0, 0},
+      {{"-sX", "-b1"}, 0, 1},
+      {{"-s3x", "-b1x"}, 3, 1},
+      {{"-s7", "-s9", "-b1", "-b0"}, 9, 0},
+      {{"-x", "-", "-s+12", "-b 1"}, 12, 1},
+      {{"-s99999999999999999999", "-b99999999999999999999"}, 15, 0},
+      {{"-s-99999999999999999999", "-b4294967297"}, 0, 0},
+      {{"-s4294967299"}, 15, 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.options;
+    args.push_back("bank.txt");
+    RunResult r = compile(args);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(numbers_of("bank.syx"), std::make_pair(c.system, c.bank)) << args.front();
+    std::remove(path("bank.syx").c_str());
+  }
+}
+
+TEST_F(CompilerCli, OptionsEndAtTheInputName) {
+  // After the input name, "-s3" is the output name.
+  RunResult r = compile({"bank.txt", "-s3"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(numbers_of("-s3"), std::make_pair(0, 0));
+  EXPECT_FALSE(file_exists(path("bank.syx")));
+
+  // A detached value is the input name: "-s 3 bank.txt" reads "3" and
+  // writes "bank.txt".
+  write_file(path("3"), read_file(kExample));
+  r = compile({"-s", "3", "bank.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(numbers_of("bank.txt"), std::make_pair(0, 0));
+
+  // Further arguments after the output name are ignored.
+  r = compile({"3", "taken.bin", "ignored.syx"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(file_exists(path("taken.bin")));
+  EXPECT_FALSE(file_exists(path("ignored.syx")));
+}
+
+TEST_F(CompilerCli, DerivedOutputNames) {
+  ASSERT_EQ(::mkdir(path("old.dir").c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir(path("dir").c_str(), 0700), 0);
+  const std::pair<std::string, std::string> cases[] = {
+      {"a.b.txt", "a.b.syx"},         {"plain", "plain.syx"},
+      {".txt", ".txt.syx"},           {"old.dir/bank", "old.dir/bank.syx"},
+      {"dir/.txt", "dir/.txt.syx"},   {"dir/v1.2.txt", "dir/v1.2.syx"},
+  };
+  for (const auto& [input, output] : cases) {
+    write_file(path(input), read_file(kExample));
+    RunResult r = compile({input});
+    EXPECT_EQ(r.status, 0) << input;
+    EXPECT_TRUE(file_exists(path(output))) << input << " -> " << output;
+  }
+  EXPECT_FALSE(file_exists(path("old.syx")));
+}
+
+TEST_F(CompilerCli, ExampleListsBackAsWritten) {
+  RunResult r = compile({"-s2", "-b1", "bank.txt", "studio.syx"});
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.status, 0);
+  r = testing_support::run_program(kLister, {path("studio.syx")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  // The example is in the written form, below two comment lines.
+  std::string example = read_file(kExample);
+  for (int i = 0; i < 2; ++i) example.erase(0, example.find('\n') + 1);
+  EXPECT_EQ(r.out, example);
+}
+
+TEST_F(CompilerCli, ListEditCompileLoopChangesExactlyTheEditedValue) {
+  ASSERT_EQ(compile({"bank.txt", "first.syx"}).status, 0);
+  RunResult listed = testing_support::run_program(kLister, {path("first.syx")});
+  ASSERT_EQ(listed.status, 0);
+
+  // Change TL of operator 3 of voice 17 in the listing.
+  std::string text = listed.out;
+  const std::size_t voice = text.find("@17: ");
+  const std::size_t line = text.find("OP3: ", voice);
+  ASSERT_NE(line, std::string::npos);
+  const std::size_t tl = line + 9;
+  const std::string old_line = text.substr(line, text.find('\n', line) - line);
+  const std::string new_tl = text.substr(tl, 3) == "099" ? "098" : "099";
+  text.replace(tl, 3, new_tl);
+  write_file(path("edited.txt"), text);
+
+  ASSERT_EQ(compile({"edited.txt"}).status, 0);
+  RunResult relisted = testing_support::run_program(kLister, {path("edited.syx")});
+  ASSERT_EQ(relisted.status, 0);
+  EXPECT_EQ(relisted.out, text);
+  EXPECT_NE(relisted.out, listed.out);
+
+  // In the message, only that byte and the voice's checksum differ.
+  const std::string a = read_file(path("first.syx"));
+  const std::string b = read_file(path("edited.syx"));
+  ASSERT_EQ(a.size(), b.size());
+  std::vector<std::size_t> differing;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) differing.push_back(i);
+  const std::size_t block = 74 + 131 * 16;
+  const std::size_t tl_byte = 16 + 8 * 2;  // operator 3, byte 0
+  for (std::size_t i : differing)
+    EXPECT_TRUE(i == block + 2 + 2 * tl_byte || i == block + 3 + 2 * tl_byte || i == block + 130)
+        << i << " after editing " << old_line;
+  EXPECT_NE(std::find(differing.begin(), differing.end(), block + 130), differing.end());
+}
+
+}  // namespace
