@@ -223,13 +223,13 @@ TEST(FieldLayout, AllZeroVoiceStillCarriesItsFixedBits) {
 
 TEST(WrittenForm, PrintsEveryLineInItsExactForm) {
   VoiceData voice{};
-  const std::string name = "Brass";
+  const std::string name = "Horns";
   std::copy(name.begin(), name.end(), voice.begin());
   const auto set = [&voice](VoiceField f, int v) {
     bank::pack_field(voice, bank::voice_field_layout(f), v);
   };
   set(VoiceField::EN, 1);
-  set(VoiceField::SPD, 200);
+  set(VoiceField::SPD, 190);
   set(VoiceField::PMD, 50);
   set(VoiceField::PMS, 3);
   set(VoiceField::FORM, 2);
@@ -251,9 +251,9 @@ TEST(WrittenForm, PrintsEveryLineInItsExactForm) {
   std::string text;
   bank::print_voice(text, std::span<const std::uint8_t>(voice).first<60>(), 7);
   EXPECT_EQ(text,
-            "@07: Brass\n"
+            "@07: Horns\n"
             "#     EN SPD AMD PMD AMS PMS FORM SYNC\n"
-            "LFO: 001 200 000 050 000 003  002  001\n"
+            "LFO: 001 190 000 050 000 003  002  001\n"
             "#    ALG  FB TRANS\n"
             "VOI: 005 007  244\n"
             "#    MUL  TL  AR  DR  SL  SR  RR DT1 DT2 KST KSL KSR VST ADJ VSA  MC\n"

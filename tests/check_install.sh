@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs a configured build tree into a temporary prefix and runs the
+# installed programs on the bundled example: compile, then list back.
+set -eu
+build=$1
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build" --prefix "$prefix" > /dev/null
+for f in bin/text2syx bin/syx2text share/man/man1/text2syx.1 share/man/man1/syx2text.1 \
+         share/man/man5/banktext.5; do
+  [ -f "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
+done
+"$prefix/bin/text2syx" -s1 -b1 "$source_dir/examples/studio-a.txt" "$prefix/studio-a.syx"
+"$prefix/bin/syx2text" "$prefix/studio-a.syx" > "$prefix/listing.txt"
+tail -n +3 "$source_dir/examples/studio-a.txt" | cmp -s - "$prefix/listing.txt" ||
+  { echo "the installed programs do not list the example back as written"; exit 1; }
+"$prefix/bin/text2syx" --version
+"$prefix/bin/syx2text" --version
+MANPATH="$prefix/share/man" man -w text2syx syx2text banktext
+echo "install: ok"
