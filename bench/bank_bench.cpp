@@ -1,0 +1,117 @@
+// Throughput of the reader (MB/s), the builder and the lister (banks/s).
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "compiler/bank_text_reader.h"
+#include "compiler/dump_builder.h"
+#include "formats/input_stream.h"
+#include "lister/list_dump.h"
+
+namespace {
+
+std::string example_text() {
+  std::ifstream in(EXAMPLE_TEXT_PATH, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The example built into a message, once.
+const bank::BankState& example_state() {
+  static const std::unique_ptr<bank::BankState> state = [] {
+    auto s = std::make_unique<bank::BankState>();
+    const std::string text = example_text();
+    bank::InputStream in = bank::memory_input(
+        std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    bank::read_bank_text(in, *s);
+    bank::build_bulk_dump(*s);
+    return s;
+  }();
+  return *state;
+}
+
+// A bank text of about 100 MB on disk: the example repeated. The file is
+// removed at exit.
+char g_large_path[] = "/tmp/syxbank-bench-XXXXXX";
+
+const char* large_text_file() {
+  static const bool made = [] {
+    const std::string text = example_text();
+    const int fd = ::mkstemp(g_large_path);
+    if (fd >= 0) ::close(fd);
+    std::atexit([] { std::remove(g_large_path); });
+    std::ofstream out(g_large_path, std::ios::binary);
+    for (std::size_t written = 0; written < 100'000'000; written += text.size()) out << text;
+    return true;
+  }();
+  return made ? g_large_path : "";
+}
+
+void BM_ReadBankText_File100MB(benchmark::State& st) {
+  auto state = std::make_unique<bank::BankState>();
+  std::int64_t bytes = 0;
+  for (auto _ : st) {
+    std::FILE* file = std::fopen(large_text_file(), "r");
+    if (file == nullptr) {
+      st.SkipWithError("cannot open the large bank text");
+      break;
+    }
+    bank::InputStream in = bank::file_input(file);
+    benchmark::DoNotOptimize(bank::read_bank_text(in, *state));
+    std::fseek(file, 0, SEEK_END);
+    bytes += std::ftell(file);
+    std::fclose(file);
+  }
+  st.SetBytesProcessed(bytes);
+}
+BENCHMARK(BM_ReadBankText_File100MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ReadBankText_OneBank(benchmark::State& st) {
+  const std::string text = example_text();
+  auto state = std::make_unique<bank::BankState>();
+  for (auto _ : st) {
+    bank::InputStream in = bank::memory_input(
+        std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    benchmark::DoNotOptimize(bank::read_bank_text(in, *state));
+  }
+  st.SetBytesProcessed(st.iterations() * static_cast<std::int64_t>(text.size()));
+  st.SetItemsProcessed(st.iterations());
+}
+BENCHMARK(BM_ReadBankText_OneBank);
+
+void BM_BuildBulkDump(benchmark::State& st) {
+  auto state = std::make_unique<bank::BankState>(example_state());
+  for (auto _ : st) {
+    bank::build_bulk_dump(*state);
+    benchmark::DoNotOptimize(state->message.data());
+  }
+  st.SetItemsProcessed(st.iterations());
+}
+BENCHMARK(BM_BuildBulkDump);
+
+void BM_ListDump(benchmark::State& st) {
+  const auto& message = example_state().message;
+  std::string text;
+  for (auto _ : st) {
+    text.clear();
+    bank::InputStream in = bank::memory_input(message);
+    bank::ListStatus status = bank::check_dump_header(in);
+    for (int i = 0; status == bank::ListStatus::ok && i < bank::kListedBlockCount; ++i)
+      status = bank::list_block(in, i, text);
+    benchmark::DoNotOptimize(text.data());
+  }
+  st.SetItemsProcessed(st.iterations());
+}
+BENCHMARK(BM_ListDump);
+
+}  // namespace
+
+BENCHMARK_MAIN();
