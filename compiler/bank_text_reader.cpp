@@ -118,10 +118,21 @@ LineKind match_keyword(TextCursor& c) {
   }
 }
 
+// Reads the values of a voice parameter line into `voice`, in column order.
+// Returns `error` when fewer values than columns can be read.
 template <std::size_t N>
-void store(VoiceParams& voice, const std::array<VoiceField, N>& columns,
-           const std::array<int, N>& values) {
+int read_voice_line(TextCursor& c, VoiceParams& voice, const std::array<VoiceField, N>& columns,
+                    int error) {
+  std::array<int, N> values{};
+  if (!read_integers(c, values)) return error;
   for (std::size_t i = 0; i < N; ++i) voice_slot(voice, columns[i]) = values[i];
+  return kReaderOk;
+}
+
+// Counts an accepted definition line; passes an error code through.
+int counted(BankState& state, int error) {
+  if (error == kReaderOk) ++state.definition_count;
+  return error;
 }
 
 // Reads the rest of a line whose keyword has been consumed. Returns the
@@ -156,23 +167,17 @@ int read_line_body(TextCursor& c, LineKind kind, BankState& state, int& current)
       index = std::clamp<std::int64_t>(index, 0, kSpareVoiceIndex);
       current = static_cast<int>(index);
       state.voices[static_cast<std::size_t>(index)].name = name;
-      ++state.definition_count;
-      return kReaderOk;
+      return counted(state, kReaderOk);
     }
 
-    case LineKind::lfo: {
-      std::array<int, kLfoColumns.size()> values{};
-      if (!read_integers(c, values)) return kBadLfoLine;
-      store(voice, kLfoColumns, values);
-      break;
-    }
+    case LineKind::lfo:
+      return counted(state, read_voice_line(c, voice, kLfoColumns, kBadLfoLine));
 
-    case LineKind::voi: {
-      std::array<int, kVoiColumns.size()> values{};
-      if (!read_integers(c, values)) return kBadVoiLine;
-      store(voice, kVoiColumns, values);
-      break;
-    }
+    case LineKind::voi:
+      return counted(state, read_voice_line(c, voice, kVoiColumns, kBadVoiLine));
+
+    case LineKind::fnc:
+      return counted(state, read_voice_line(c, voice, kFncColumns, kBadFncLine));
 
     case LineKind::op: {
       // "OP", the operator number, a colon directly after it, 16 values.
@@ -184,17 +189,9 @@ int read_line_body(TextCursor& c, LineKind kind, BankState& state, int& current)
       const int index = std::clamp(number, 1, kOperatorCount) - 1;
       OperatorParams& op = voice.op[static_cast<std::size_t>(index)];
       for (std::size_t i = 0; i < values.size(); ++i) operator_slot(op, kOperatorColumns[i]) = values[i];
-      break;
-    }
-
-    case LineKind::fnc: {
-      std::array<int, kFncColumns.size()> values{};
-      if (!read_integers(c, values)) return kBadFncLine;
-      store(voice, kFncColumns, values);
-      break;
+      return counted(state, kReaderOk);
     }
   }
-  ++state.definition_count;
   return kReaderOk;
 }
 

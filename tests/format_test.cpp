@@ -130,24 +130,25 @@ TEST(Header, ChecksFixedBytesOnly) {
   }
 }
 
-// The bits each field owns, found by packing all ones into it alone.
-template <typename Layout>
-std::vector<std::uint8_t> owned_bits(std::size_t size, const Layout& layout) {
-  std::vector<std::uint8_t> data(size);
-  bank::pack_field(data, layout, -1);
-  return data;
+// The union of the bits that the fields own, each found by packing all ones
+// into that field alone; no bit may belong to two fields.
+template <typename Field>
+std::vector<std::uint8_t> union_of_fields(std::size_t size, std::size_t count,
+                                          const bank::FieldLayout& (*layout_of)(Field)) {
+  std::vector<std::uint8_t> all(size);
+  for (std::size_t f = 0; f < count; ++f) {
+    const bank::FieldLayout& layout = layout_of(static_cast<Field>(f));
+    std::vector<std::uint8_t> bits(size);
+    bank::pack_field(bits, layout, -1);
+    for (std::size_t i = 0; i < size; ++i) {
+      EXPECT_EQ(all[i] & bits[i], 0) << layout.label << " overlaps at byte " << i;
+      all[i] = static_cast<std::uint8_t>(all[i] | bits[i]);
+    }
+  }
+  return all;
 }
 
 TEST(FieldLayout, FieldsAreDisjointAndCoverExactlyTheParameterBits) {
-  std::vector<std::uint8_t> voice_union(bank::kVoiceDataSize);
-  for (std::size_t f = 0; f < bank::kVoiceFieldCount; ++f) {
-    const auto& layout = bank::voice_field_layout(static_cast<VoiceField>(f));
-    const auto bits = owned_bits(bank::kVoiceDataSize, layout);
-    for (std::size_t i = 0; i < bits.size(); ++i) {
-      EXPECT_EQ(voice_union[i] & bits[i], 0) << layout.label << " overlaps at byte " << i;
-      voice_union[i] = static_cast<std::uint8_t>(voice_union[i] | bits[i]);
-    }
-  }
   std::vector<std::uint8_t> expected_voice(bank::kVoiceDataSize);
   expected_voice[8] = 0xFF;
   expected_voice[9] = 0xFF;
@@ -158,18 +159,11 @@ TEST(FieldLayout, FieldsAreDisjointAndCoverExactlyTheParameterBits) {
   expected_voice[15] = 0xFF;
   expected_voice[58] = 0xFF;
   expected_voice[59] = 0x7F;
-  EXPECT_EQ(voice_union, expected_voice);
-
-  std::vector<std::uint8_t> op_union(bank::kOperatorDataSize);
-  for (std::size_t f = 0; f < bank::kOperatorFieldCount; ++f) {
-    const auto& layout = bank::operator_field_layout(static_cast<OperatorField>(f));
-    const auto bits = owned_bits(bank::kOperatorDataSize, layout);
-    for (std::size_t i = 0; i < bits.size(); ++i) {
-      EXPECT_EQ(op_union[i] & bits[i], 0) << layout.label << " overlaps at byte " << i;
-      op_union[i] = static_cast<std::uint8_t>(op_union[i] | bits[i]);
-    }
-  }
-  EXPECT_EQ(op_union, (std::vector<std::uint8_t>{0x7F, 0xF0, 0xFF, 0xFF, 0xDF, 0xFF, 0xDF, 0xFF}));
+  EXPECT_EQ(union_of_fields(bank::kVoiceDataSize, bank::kVoiceFieldCount, &bank::voice_field_layout),
+            expected_voice);
+  EXPECT_EQ(union_of_fields(bank::kOperatorDataSize, bank::kOperatorFieldCount,
+                            &bank::operator_field_layout),
+            (std::vector<std::uint8_t>{0x7F, 0xF0, 0xFF, 0xFF, 0xDF, 0xFF, 0xDF, 0xFF}));
 }
 
 TEST(FieldLayout, WideValuesKeepTheirLowBitsAndSpareTheNeighbours) {
