@@ -1,48 +1,31 @@
 #include "bank_state.h"
 
 namespace bank {
+namespace {
+
+// Members of the records by field, in the order of the field enums.
+constexpr std::array<int VoiceParams::*, kVoiceFieldCount> kVoiceSlots{
+    &VoiceParams::en,  &VoiceParams::spd, &VoiceParams::amd,  &VoiceParams::pmd,
+    &VoiceParams::ams, &VoiceParams::pms, &VoiceParams::form, &VoiceParams::sync,
+    &VoiceParams::alg, &VoiceParams::fb,  &VoiceParams::trans, &VoiceParams::mon,
+    &VoiceParams::por, &VoiceParams::cnt, &VoiceParams::pbr,
+};
+
+constexpr std::array<int OperatorParams::*, kOperatorFieldCount> kOperatorSlots{
+    &OperatorParams::mul, &OperatorParams::tl,  &OperatorParams::ar,  &OperatorParams::dr,
+    &OperatorParams::sl,  &OperatorParams::sr,  &OperatorParams::rr,  &OperatorParams::dt1,
+    &OperatorParams::dt2, &OperatorParams::kst, &OperatorParams::ksl, &OperatorParams::ksr,
+    &OperatorParams::vst, &OperatorParams::adj, &OperatorParams::vsa, &OperatorParams::mc,
+};
+
+}  // namespace
 
 int& voice_slot(VoiceParams& voice, VoiceField field) {
-  switch (field) {
-    case VoiceField::EN: return voice.en;
-    case VoiceField::SPD: return voice.spd;
-    case VoiceField::AMD: return voice.amd;
-    case VoiceField::PMD: return voice.pmd;
-    case VoiceField::AMS: return voice.ams;
-    case VoiceField::PMS: return voice.pms;
-    case VoiceField::FORM: return voice.form;
-    case VoiceField::SYNC: return voice.sync;
-    case VoiceField::ALG: return voice.alg;
-    case VoiceField::FB: return voice.fb;
-    case VoiceField::TRANS: return voice.trans;
-    case VoiceField::MON: return voice.mon;
-    case VoiceField::POR: return voice.por;
-    case VoiceField::CNT: return voice.cnt;
-    case VoiceField::PBR: return voice.pbr;
-  }
-  return voice.en;  // not reached: every field is named above
+  return voice.*kVoiceSlots[static_cast<std::size_t>(field)];
 }
 
 int& operator_slot(OperatorParams& op, OperatorField field) {
-  switch (field) {
-    case OperatorField::MUL: return op.mul;
-    case OperatorField::TL: return op.tl;
-    case OperatorField::AR: return op.ar;
-    case OperatorField::DR: return op.dr;
-    case OperatorField::SL: return op.sl;
-    case OperatorField::SR: return op.sr;
-    case OperatorField::RR: return op.rr;
-    case OperatorField::DT1: return op.dt1;
-    case OperatorField::DT2: return op.dt2;
-    case OperatorField::KST: return op.kst;
-    case OperatorField::KSL: return op.ksl;
-    case OperatorField::KSR: return op.ksr;
-    case OperatorField::VST: return op.vst;
-    case OperatorField::ADJ: return op.adj;
-    case OperatorField::VSA: return op.vsa;
-    case OperatorField::MC: return op.mc;
-  }
-  return op.mul;  // not reached: every field is named above
+  return op.*kOperatorSlots[static_cast<std::size_t>(field)];
 }
 
 }  // namespace bank

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <span>
 
 #include "formats/text_forms.h"
@@ -18,17 +19,41 @@ struct TextCursor {
   int ch;
 };
 
-void advance(TextCursor& c) {
+// The general step: refills the buffer and joins CR LF.
+[[gnu::noinline]] void advance_slowly(TextCursor& c) {
   int ch = next_byte(c.in);
   if (ch == '\r' && peek_byte(c.in) == '\n') ch = next_byte(c.in);
   c.ch = ch;
 }
 
+// Steps to the next character. Nearly every step finds a plain character in
+// the buffer, so that case is kept small enough to inline.
+inline void advance(TextCursor& c) {
+  if (!c.in.window.empty() && c.in.window.front() != '\r') {
+    c.ch = c.in.window.front();
+    c.in.window = c.in.window.subspan(1);
+    return;
+  }
+  advance_slowly(c);
+}
+
 bool at_line_end(const TextCursor& c) { return c.ch == '\n' || c.ch == kEnd; }
 
-// Moves to the first character of the next line.
+// Moves to the first character of the next line. The rest of a line is
+// passed over a buffer at a time: comment lines make up much of a text.
 void skip_line(TextCursor& c) {
-  while (!at_line_end(c)) advance(c);
+  while (!at_line_end(c)) {
+    const auto rest = c.in.window;
+    const auto* newline = static_cast<const std::uint8_t*>(std::memchr(rest.data(), '\n', rest.size()));
+    if (newline == nullptr) {
+      c.in.window = rest.subspan(rest.size());
+      advance(c);
+    } else {
+      // Stop on the newline itself, as advance() would have.
+      c.in.window = rest.subspan(static_cast<std::size_t>(newline - rest.data()) + 1);
+      c.ch = '\n';
+    }
+  }
   if (c.ch == '\n') advance(c);
 }
 
@@ -57,6 +82,11 @@ bool read_integer(TextCursor& c, int& value) {
   std::uint32_t magnitude = 0;
   while (is_digit(c.ch)) {
     magnitude = magnitude * 10U + static_cast<std::uint32_t>(c.ch - '0');
+    // The digits that follow are taken straight from the buffer.
+    const std::uint8_t* p = c.in.window.data();
+    const std::uint8_t* const end = p + c.in.window.size();
+    for (; p != end && is_digit(*p); ++p) magnitude = magnitude * 10U + (*p - '0');
+    c.in.window = std::span<const std::uint8_t>(p, end);
     advance(c);
   }
   value = static_cast<int>(negative ? 0U - magnitude : magnitude);
