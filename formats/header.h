@@ -19,8 +19,10 @@ constexpr bool is_bulk_dump_header(std::span<const std::uint8_t, kHeaderSize> he
 
 // The header for the given numbers, each stored as its low 8 bits.
 constexpr std::array<std::uint8_t, kHeaderSize> make_header(int system_number, int bank_number) {
-  return {kSysExStart, kManufacturerId, kBulkDumpId, static_cast<std::uint8_t>(system_number),
-          0x00,        0x00,            static_cast<std::uint8_t>(bank_number)};
+  std::array<std::uint8_t, kHeaderSize> header{kSysExStart, kManufacturerId, kBulkDumpId};
+  header[kSystemNumberOffset] = static_cast<std::uint8_t>(system_number);
+  header[kBankNumberOffset] = static_cast<std::uint8_t>(bank_number);
+  return header;
 }
 
 }  // namespace bank

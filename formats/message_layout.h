@@ -55,8 +55,7 @@ constexpr std::size_t voice_block_offset(int number) {
   return kFirstVoiceBlockOffset + kVoiceBlockSize * static_cast<std::size_t>(number - 1);
 }
 
-// Offsets inside the voice data (64 bytes).
-inline constexpr std::size_t kVoiceNameOffset = 0;
+// Offsets inside the voice data (64 bytes); the name is bytes 0-6.
 inline constexpr std::size_t kFirstOperatorOffset = 16;
 inline constexpr std::size_t kOperatorDataSize = 8;
 inline constexpr int kOperatorCount = 4;

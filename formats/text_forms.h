@@ -10,8 +10,10 @@
 //   OP<1-4>: MUL TL AR DR SL SR RR DT1 DT2 KST KSL KSR VST ADJ VSA MC
 //   FNC: MON POR CNT PBR
 //
-// Lines starting with '#' and blank lines carry nothing. Keywords are matched
-// case-sensitively, by prefix, at the start of a line or after spaces.
+// Lines starting with '#' (comments, and the column labels that the written
+// form puts above each value line), blank lines and lines that begin with no
+// keyword carry nothing. Keywords are matched case-sensitively, by prefix,
+// at the start of a line or after spaces (not tabs).
 #pragma once
 
 #include <array>
@@ -27,7 +29,6 @@ inline constexpr std::string_view kLfoKeyword = "LFO:";
 inline constexpr std::string_view kVoiKeyword = "VOI:";
 inline constexpr std::string_view kOperatorKeyword = "OP";  // then the number and ':'
 inline constexpr std::string_view kFncKeyword = "FNC:";
-inline constexpr char kCommentMark = '#';
 
 // Columns of each parameter line, in order.
 inline constexpr std::array kLfoColumns{
