@@ -1,6 +1,5 @@
 // Throughput of the reader (MB/s), the builder and the lister (banks/s).
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
 #include <cstdio>

@@ -5,8 +5,8 @@ namespace {
 
 // Members of the records by field, in the order of the field enums.
 constexpr std::array<int VoiceParams::*, kVoiceFieldCount> kVoiceSlots{
-    &VoiceParams::en,  &VoiceParams::spd, &VoiceParams::amd,  &VoiceParams::pmd,
-    &VoiceParams::ams, &VoiceParams::pms, &VoiceParams::form, &VoiceParams::sync,
+    &VoiceParams::en,  &VoiceParams::spd, &VoiceParams::amd,   &VoiceParams::pmd,
+    &VoiceParams::ams, &VoiceParams::pms, &VoiceParams::form,  &VoiceParams::sync,
     &VoiceParams::alg, &VoiceParams::fb,  &VoiceParams::trans, &VoiceParams::mon,
     &VoiceParams::por, &VoiceParams::cnt, &VoiceParams::pbr,
 };

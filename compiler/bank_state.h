@@ -36,9 +36,9 @@ inline constexpr int kSpareVoiceIndex = kVoiceCount;
 struct BankState {
   int system_number = 0;
   int bank_number = 0;
-  int reader_error = 0;                  // 0-5, set when the reader stops at a fault
-  std::int64_t definition_count = 0;     // voice header and parameter lines accepted
-  Name bank_name{};                      // all zero until a bank name line is read
+  int reader_error = 0;               // 0-5, set when the reader stops at a fault
+  std::int64_t definition_count = 0;  // voice header and parameter lines accepted
+  Name bank_name{};                   // all zero until a bank name line is read
   std::array<VoiceParams, kVoiceCount + 1> voices{};
   std::array<std::uint8_t, kMessageSize> message{};
 };

@@ -44,7 +44,8 @@ bool at_line_end(const TextCursor& c) { return c.ch == '\n' || c.ch == kEnd; }
 void skip_line(TextCursor& c) {
   while (!at_line_end(c)) {
     const auto rest = c.in.window;
-    const auto* newline = static_cast<const std::uint8_t*>(std::memchr(rest.data(), '\n', rest.size()));
+    const auto* newline =
+        static_cast<const std::uint8_t*>(std::memchr(rest.data(), '\n', rest.size()));
     if (newline == nullptr) {
       c.in.window = rest.subspan(rest.size());
       advance(c);
@@ -58,9 +59,7 @@ void skip_line(TextCursor& c) {
 }
 
 // White space inside a line; the newline ends the line instead.
-bool is_blank(int ch) {
-  return ch == ' ' || ch == '\t' || ch == '\v' || ch == '\f' || ch == '\r';
-}
+bool is_blank(int ch) { return ch == ' ' || ch == '\t' || ch == '\v' || ch == '\f' || ch == '\r'; }
 
 void skip_blanks(TextCursor& c) {
   while (is_blank(c.ch)) advance(c);
@@ -170,8 +169,7 @@ int counted(BankState& state, int error) {
 int read_line_body(TextCursor& c, LineKind kind, BankState& state, int& current) {
   VoiceParams& voice = state.voices[static_cast<std::size_t>(current)];
   switch (kind) {
-    case LineKind::other:
-      return kReaderOk;
+    case LineKind::other: return kReaderOk;
 
     case LineKind::bank_name:
       // A bank name line replaces the whole name; positions it does not
@@ -200,14 +198,11 @@ int read_line_body(TextCursor& c, LineKind kind, BankState& state, int& current)
       return counted(state, kReaderOk);
     }
 
-    case LineKind::lfo:
-      return counted(state, read_voice_line(c, voice, kLfoColumns, kBadLfoLine));
+    case LineKind::lfo: return counted(state, read_voice_line(c, voice, kLfoColumns, kBadLfoLine));
 
-    case LineKind::voi:
-      return counted(state, read_voice_line(c, voice, kVoiColumns, kBadVoiLine));
+    case LineKind::voi: return counted(state, read_voice_line(c, voice, kVoiColumns, kBadVoiLine));
 
-    case LineKind::fnc:
-      return counted(state, read_voice_line(c, voice, kFncColumns, kBadFncLine));
+    case LineKind::fnc: return counted(state, read_voice_line(c, voice, kFncColumns, kBadFncLine));
 
     case LineKind::op: {
       // "OP", the operator number, a colon directly after it, 16 values.
@@ -218,7 +213,8 @@ int read_line_body(TextCursor& c, LineKind kind, BankState& state, int& current)
       if (!read_integers(c, values)) return kBadOperatorLine;
       const int index = std::clamp(number, 1, kOperatorCount) - 1;
       OperatorParams& op = voice.op[static_cast<std::size_t>(index)];
-      for (std::size_t i = 0; i < values.size(); ++i) operator_slot(op, kOperatorColumns[i]) = values[i];
+      for (std::size_t i = 0; i < values.size(); ++i)
+        operator_slot(op, kOperatorColumns[i]) = values[i];
       return counted(state, kReaderOk);
     }
   }

@@ -40,9 +40,9 @@ void write_block(std::span<std::uint8_t>& cursor, std::span<const std::uint8_t> 
 
 enum class BlockFault {
   none,
-  checksum,   // the checksum byte does not match the nibble bytes
-  truncated,  // the data ended before the checksum byte
-  read_error, // the file could not be read
+  checksum,    // the checksum byte does not match the nibble bytes
+  truncated,   // the data ended before the checksum byte
+  read_error,  // the file could not be read
 };
 
 // Reads one block: the count bytes as they stand, count / 2 nibble pairs and

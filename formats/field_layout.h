@@ -16,6 +16,7 @@
 
 namespace bank {
 
+// clang-format off
 // Per-voice parameters, in the column order of the text lines that carry
 // them (LFO, VOI, FNC).
 enum class VoiceField : std::uint8_t {
@@ -30,6 +31,7 @@ enum class OperatorField : std::uint8_t {
   MUL, TL, AR, DR, SL, SR, RR, DT1, DT2, KST, KSL, KSR, VST, ADJ, VSA, MC,
 };
 inline constexpr std::size_t kOperatorFieldCount = 16;
+// clang-format on
 
 // `width` bits of the value, starting at bit `value_shift`, are stored in
 // byte `byte` starting at bit `shift`.

@@ -16,10 +16,10 @@
 namespace bank {
 
 struct InputStream {
-  std::FILE* file = nullptr;                // null: the window is all there is
-  std::vector<std::uint8_t> buffer;         // storage behind the window
-  std::span<const std::uint8_t> window;     // bytes read but not yet consumed
-  bool failed = false;                      // the file reported a read error
+  std::FILE* file = nullptr;             // null: the window is all there is
+  std::vector<std::uint8_t> buffer;      // storage behind the window
+  std::span<const std::uint8_t> window;  // bytes read but not yet consumed
+  bool failed = false;                   // the file reported a read error
 };
 
 InputStream memory_input(std::span<const std::uint8_t> bytes);

@@ -42,8 +42,7 @@ inline constexpr std::size_t kVoiceBlockSize = kBlockOverhead + 2 * kVoiceDataSi
 
 inline constexpr std::size_t kBankNameBlockOffset = kHeaderSize;
 inline constexpr std::size_t kFirstVoiceBlockOffset = kBankNameBlockOffset + kBankNameBlockSize;
-inline constexpr std::size_t kEndOffset =
-    kFirstVoiceBlockOffset + kVoiceCount * kVoiceBlockSize;
+inline constexpr std::size_t kEndOffset = kFirstVoiceBlockOffset + kVoiceCount * kVoiceBlockSize;
 
 static_assert(kBankNameBlockSize == 67);
 static_assert(kVoiceBlockSize == 131);

@@ -52,8 +52,8 @@ void print_voice_header(std::string& out, std::span<const std::uint8_t, kListedV
   std::transform(kLfoColumns.begin(), kLfoColumns.end(), lfo.begin(),
                  [&](VoiceField f) { return voice_value(block, f); });
   out += kLfoLabels;
-  append_formatted(out, "LFO: %03d %03d %03d %03d %03d %03d  %03d  %03d\n", lfo[0], lfo[1],
-                   lfo[2], lfo[3], lfo[4], lfo[5], lfo[6], lfo[7]);
+  append_formatted(out, "LFO: %03d %03d %03d %03d %03d %03d  %03d  %03d\n", lfo[0], lfo[1], lfo[2],
+                   lfo[3], lfo[4], lfo[5], lfo[6], lfo[7]);
 
   std::array<int, kVoiColumns.size()> voi{};
   std::transform(kVoiColumns.begin(), kVoiColumns.end(), voi.begin(),
@@ -72,8 +72,8 @@ void print_operator(std::string& out, std::span<const std::uint8_t, kListedVoice
   append_formatted(out,
                    "OP%d: %03d %03d %03d %03d %03d %03d %03d %03d %03d %03d %03d %03d %03d "
                    "%03d %03d %03d\n",
-                   number, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10],
-                   v[11], v[12], v[13], v[14], v[15]);
+                   number, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11],
+                   v[12], v[13], v[14], v[15]);
 }
 
 void print_functions(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block) {

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     status = bank::list_block(in, i, text);
     if (status == bank::ListStatus::ok) ++listed;
   }
-  if (status == bank::ListStatus::ok && (listed != 49 || text.rfind("\n@48: ") == std::string::npos))
+  if (status == bank::ListStatus::ok &&
+      (listed != 49 || text.rfind("\n@48: ") == std::string::npos))
     std::abort();
   if (status == bank::ListStatus::read_error) std::abort();  // memory cannot fail to read
   return 0;

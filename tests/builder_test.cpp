@@ -16,8 +16,7 @@ using bank::BankState;
 
 // The data bytes of every block of a built message, checksums verified.
 std::vector<std::vector<std::uint8_t>> decode_blocks(const BankState& state) {
-  bank::InputStream in =
-      bank::memory_input(std::span(state.message).subspan(bank::kHeaderSize));
+  bank::InputStream in = bank::memory_input(std::span(state.message).subspan(bank::kHeaderSize));
   std::vector<std::vector<std::uint8_t>> blocks;
   for (int i = 0; i < 49; ++i) {
     bank::BlockFault fault = bank::BlockFault::none;
@@ -71,11 +70,11 @@ TEST(Builder, EveryFieldLandsInItsBits) {
   BankState state;
   const std::string text =
       "@1: Fields\n"
-      "LFO: 1 171 93 85 2 5 3 1\n"       // EN SPD AMD PMD AMS PMS FORM SYNC
-      "VOI: 6 5 -12\n"                   // ALG FB TRANS
+      "LFO: 1 171 93 85 2 5 3 1\n"  // EN SPD AMD PMD AMS PMS FORM SYNC
+      "VOI: 6 5 -12\n"              // ALG FB TRANS
       "OP1: 9 100 29 17 10 19 6 5 2 2 12 3 6 11 2 1\n"
       "OP4: 15 127 31 31 15 31 15 7 3 1 15 3 7 15 3 0\n"
-      "FNC: 1 77 3 11\n";                // MON POR CNT PBR
+      "FNC: 1 77 3 11\n";  // MON POR CNT PBR
   ASSERT_EQ(testing_support::read_text(text, state), 0);
   bank::build_bulk_dump(state);
   const std::vector<std::uint8_t> v = decode_blocks(state)[1];
@@ -91,13 +90,13 @@ TEST(Builder, EveryFieldLandsInItsBits) {
   // Operator 1: MUL TL AR DR SL SR RR DT1 DT2 KST KSL KSR VST ADJ VSA MC
   //             9   100 29 17 10 19 6  5   2   2   12  3   6   11  2   1
   EXPECT_EQ(v[16], 100);
-  EXPECT_EQ(v[17], 0 << 7 | 6 << 4);          // KST bit 0, VST
-  EXPECT_EQ(v[18], 12 << 4 | 11);             // KSL, ADJ
-  EXPECT_EQ(v[19], 1 << 7 | 5 << 4 | 9);      // KST bit 1, DT1, MUL
-  EXPECT_EQ(v[20], 3 << 6 | 29);              // KSR, AR
-  EXPECT_EQ(v[21], 1 << 7 | 2 << 5 | 17);     // MC, VSA, DR
-  EXPECT_EQ(v[22], 2 << 6 | 19);              // DT2, SR
-  EXPECT_EQ(v[23], 10 << 4 | 6);              // SL, RR
+  EXPECT_EQ(v[17], 0 << 7 | 6 << 4);       // KST bit 0, VST
+  EXPECT_EQ(v[18], 12 << 4 | 11);          // KSL, ADJ
+  EXPECT_EQ(v[19], 1 << 7 | 5 << 4 | 9);   // KST bit 1, DT1, MUL
+  EXPECT_EQ(v[20], 3 << 6 | 29);           // KSR, AR
+  EXPECT_EQ(v[21], 1 << 7 | 2 << 5 | 17);  // MC, VSA, DR
+  EXPECT_EQ(v[22], 2 << 6 | 19);           // DT2, SR
+  EXPECT_EQ(v[23], 10 << 4 | 6);           // SL, RR
   for (std::size_t i = 24; i < 40; ++i) EXPECT_EQ(v[i], 0) << i;
   // Operator 4 at bytes 40-47.
   EXPECT_EQ(v[40], 127);
@@ -136,8 +135,8 @@ TEST(Builder, WideValuesAreCutToTheirFields) {
 TEST(Builder, NamesAreCleanedInPlace) {
   BankState state;
   state.bank_name = {'A', '\n', 0, 'B', static_cast<char>(0xE9), 0x7F, '~', 0};
-  state.voices[0].name = {static_cast<char>(0x80), 0x1F, ' ', 'z', static_cast<char>(0xFF), 0x7F,
-                          'x', 0};
+  state.voices[0].name = {static_cast<char>(0x80), 0x1F, ' ', 'z',
+                          static_cast<char>(0xFF), 0x7F, 'x', 0};
   state.voices[48].name = {'S', 'p', 'a', 'r', 'e', 0, 0, 0};
   bank::build_bulk_dump(state);
   EXPECT_EQ(std::string(state.bank_name.data(), 7), "A  B \x7F~");

@@ -1,7 +1,6 @@
 // text2syx as a user runs it, alone and together with syx2text: messages,
 // statuses, option handling, output names and the files left afterwards.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -84,8 +83,8 @@ TEST_F(CompilerCli, FailuresPrintOnStandardOutputAndLeaveNoFile) {
       {"FB-01:Bank\n@1: A\nLFO: 1 2 3\n", "Error in line 3: LFO definition is wrong\n"},
       {"@1: A\n\nOP1: 1 2\n", "Error in line 3: OP definition is wrong\n"},
       {"@x: A\n", "Error in line 1: Instrument or Voicename are wrong\n"},
-      {"@1: A\nLFO: 1 2 3 4 5 6 7 8\nVOI: 1 2 3\nOP1:" + kOpValues +
-           "\nOP2:" + kOpValues + "\nFNC: 1 2 3 4\n",
+      {"@1: A\nLFO: 1 2 3 4 5 6 7 8\nVOI: 1 2 3\nOP1:" + kOpValues + "\nOP2:" + kOpValues +
+           "\nFNC: 1 2 3 4\n",
        "It seems not be a FB-01 text\n"},
       {"", "It seems not be a FB-01 text\n"},
   };
@@ -182,9 +181,9 @@ TEST_F(CompilerCli, DerivedOutputNames) {
   ASSERT_EQ(::mkdir(path("old.dir").c_str(), 0700), 0);
   ASSERT_EQ(::mkdir(path("dir").c_str(), 0700), 0);
   const std::pair<std::string, std::string> cases[] = {
-      {"a.b.txt", "a.b.syx"},         {"plain", "plain.syx"},
-      {".txt", ".txt.syx"},           {"old.dir/bank", "old.dir/bank.syx"},
-      {"dir/.txt", "dir/.txt.syx"},   {"dir/v1.2.txt", "dir/v1.2.syx"},
+      {"a.b.txt", "a.b.syx"},       {"plain", "plain.syx"},
+      {".txt", ".txt.syx"},         {"old.dir/bank", "old.dir/bank.syx"},
+      {"dir/.txt", "dir/.txt.syx"}, {"dir/v1.2.txt", "dir/v1.2.syx"},
   };
   for (const auto& [input, output] : cases) {
     write_file(path(input), read_file(kExample));

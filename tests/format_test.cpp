@@ -159,8 +159,9 @@ TEST(FieldLayout, FieldsAreDisjointAndCoverExactlyTheParameterBits) {
   expected_voice[15] = 0xFF;
   expected_voice[58] = 0xFF;
   expected_voice[59] = 0x7F;
-  EXPECT_EQ(union_of_fields(bank::kVoiceDataSize, bank::kVoiceFieldCount, &bank::voice_field_layout),
-            expected_voice);
+  EXPECT_EQ(
+      union_of_fields(bank::kVoiceDataSize, bank::kVoiceFieldCount, &bank::voice_field_layout),
+      expected_voice);
   EXPECT_EQ(union_of_fields(bank::kOperatorDataSize, bank::kOperatorFieldCount,
                             &bank::operator_field_layout),
             (std::vector<std::uint8_t>{0x7F, 0xF0, 0xFF, 0xFF, 0xDF, 0xFF, 0xDF, 0xFF}));

@@ -139,7 +139,8 @@ TEST_F(ListerCli, TruncatedDumpKeepsWhatWasListed) {
   for (const Cut cut : {Cut{7, 0}, Cut{8, 0}, Cut{73, 0}, Cut{74, 1}, Cut{75, 1},
                         Cut{74 + 131 * 2 + 60, 3}, Cut{6362 - 1, 48}}) {
     RunResult r = list_bytes(bytes.substr(0, cut.length));
-    EXPECT_EQ(r.out, cut.first_missing_voice == 0 ? "" : listing_before_voice(cut.first_missing_voice))
+    EXPECT_EQ(r.out,
+              cut.first_missing_voice == 0 ? "" : listing_before_voice(cut.first_missing_voice))
         << cut.length;
     EXPECT_EQ(r.err, "Error: Unexpected end of file..\n") << cut.length;
     EXPECT_EQ(r.status, 1) << cut.length;
@@ -177,7 +178,7 @@ TEST_F(ListerCli, CountsInTheFileFindTheNextBlock) {
   // moves along with it and still lists.
   std::string dump = as_string(sample_dump());
   const std::size_t v1 = 74;
-  dump[v1 + 1] = 0x02;                      // count 0x01 0x02 = 130
+  dump[v1 + 1] = 0x02;                                    // count 0x01 0x02 = 130
   dump.insert(v1 + 2 + 128, std::string("\x03\x01", 2));  // one more data byte
   dump[v1 + 2 + 130] = static_cast<char>((dump[v1 + 2 + 130] - 4) & 0x7F);
   RunResult r = list_bytes(dump);

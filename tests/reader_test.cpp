@@ -102,9 +102,9 @@ TEST(Reader, IntegersOfAnyLengthKeepTheirLowBits) {
                       state),
             0);
   const bank::VoiceParams& v = state.voices[0];
-  EXPECT_EQ(v.mon, 5);   // 2^32 + 5
-  EXPECT_EQ(v.por, 1);   // -(2^32 - 1)
-  EXPECT_EQ(v.cnt, 5);   // 2^64 + 5
+  EXPECT_EQ(v.mon, 5);  // 2^32 + 5
+  EXPECT_EQ(v.por, 1);  // -(2^32 - 1)
+  EXPECT_EQ(v.cnt, 5);  // 2^64 + 5
   EXPECT_EQ(v.pbr, 42);
   EXPECT_EQ(read_text("FNC: 2147483648 -2147483648 4294967295 99999999999999999999999\n", state),
             0);
@@ -128,8 +128,11 @@ TEST(Reader, VoiceHeadersSelectVoicesOrTheSpareRecord) {
       "@ +4:   Piano12\n"
       "@2: Pi\n"
       "@5:   \t \nFNC: 5 5 5 5\n"
-      "@4096:\nOP9:" + kOpValues + "\n"
-      "@6:Six\nOP0:" + kOpValues + "\nOP -3:" + kOpValues + "\nOP 7:" + kOpValues + "\n";
+      "@4096:\nOP9:" +
+      kOpValues +
+      "\n"
+      "@6:Six\nOP0:" +
+      kOpValues + "\nOP -3:" + kOpValues + "\nOP 7:" + kOpValues + "\n";
   EXPECT_EQ(read_text(text, state), 0);
   EXPECT_EQ(state.definition_count, 24);
   EXPECT_EQ(state.voices[0].en, 9);

@@ -94,8 +94,7 @@ TEST_F(RealBanks, NonConformingSamplesAreRefused) {
     if (!fs::exists(path)) continue;
     RunResult r = testing_support::run_program(kLister, {path.string()});
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err,
-              "Error: \"" + path.string() + "\" is not contain the FB-01 inst bulk data.\n");
+    EXPECT_EQ(r.err, "Error: \"" + path.string() + "\" is not contain the FB-01 inst bulk data.\n");
     EXPECT_EQ(r.status, 1);
     ++checked;
   }

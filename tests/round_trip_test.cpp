@@ -37,7 +37,9 @@ class TextMaker {
   bool chance(int one_in) { return pick(1, one_in) == 1; }
 
   std::string eol() { return chance(6) ? "\r\n" : "\n"; }
-  std::string spaces() { return std::string(static_cast<std::size_t>(chance(3) ? pick(1, 4) : 0), ' '); }
+  std::string spaces() {
+    return std::string(static_cast<std::size_t>(chance(3) ? pick(1, 4) : 0), ' ');
+  }
   std::string gap() {
     static const char* const kGaps[] = {" ", "  ", "\t", " \t ", "   "};
     return kGaps[pick(0, 4)];

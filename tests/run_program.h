@@ -14,7 +14,7 @@ struct RunResult {
 
 struct RunOptions {
   std::string stdin_path = "/dev/null";
-  std::string stdout_path;  // empty: captured into RunResult::out
+  std::string stdout_path;        // empty: captured into RunResult::out
   std::string working_directory;  // empty: the test's own
   long file_size_limit = -1;      // bytes the child may write to a file; -1: no limit
 };
