@@ -53,6 +53,19 @@ inline constexpr std::string_view kOperatorLabels =
     "#    MUL  TL  AR  DR  SL  SR  RR DT1 DT2 KST KSL KSR VST ADJ VSA  MC\n";
 inline constexpr std::string_view kFncLabels = "#    MON POR CNT PBR\n";
 
+// In the written form each value is printed with at least three digits and
+// one space before it; FORM, SYNC and TRANS get two, so that the values sit
+// under their labels:
+//   "LFO: %03d %03d %03d %03d %03d %03d  %03d  %03d"
+//   "VOI: %03d %03d  %03d"
+//   "OP%d: %03d %03d ... %03d" (16 values)
+//   "FNC: %03d %03d %03d %03d"
+constexpr std::size_t written_gap(VoiceField field) {
+  return field == VoiceField::FORM || field == VoiceField::SYNC || field == VoiceField::TRANS ? 2
+                                                                                              : 1;
+}
+inline constexpr std::size_t kWrittenDigits = 3;
+
 // The listing shows CNT and PBR limited to these values.
 inline constexpr int kListedCntLimit = 4;
 inline constexpr int kListedPbrLimit = 12;

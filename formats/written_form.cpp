@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <charconv>
+#include <string_view>
 
 #include "field_layout.h"
 #include "text_forms.h"
@@ -17,12 +18,16 @@ void append_name(std::string& out, std::span<const std::uint8_t> bytes) {
   out.append(name.begin(), end);
 }
 
-template <typename... Values>
-void append_formatted(std::string& out, const char* format, Values... values) {
-  // Every value is a field of at most 8 bits, so a line is short.
-  std::array<char, 128> line{};
-  const int n = std::snprintf(line.data(), line.size(), format, values...);
-  if (n > 0) out.append(line.data(), std::min(static_cast<std::size_t>(n), line.size() - 1));
+// Appends `gap` spaces and `value` with at least `digits` digits, zero-padded
+// (printf's %0*d for a non-negative value).
+void append_number(std::string& out, std::size_t gap, int value,
+                   std::size_t digits = kWrittenDigits) {
+  std::array<char, 16> text{};
+  const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
+  const auto length = static_cast<std::size_t>(result.ptr - text.data());
+  out.append(gap, ' ');
+  if (length < digits) out.append(digits - length, '0');
+  out.append(text.data(), length);
 }
 
 // A voice field as the listing shows it. The instrument knows no CNT above 4
@@ -32,6 +37,16 @@ int voice_value(std::span<const std::uint8_t, kListedVoiceBytes> block, VoiceFie
   if (field == VoiceField::CNT) return std::min(value, kListedCntLimit);
   if (field == VoiceField::PBR) return std::min(value, kListedPbrLimit);
   return value;
+}
+
+// One voice parameter line: the keyword and the columns' values.
+template <std::size_t N>
+void append_voice_line(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
+                       std::string_view keyword, const std::array<VoiceField, N>& columns) {
+  out += keyword;
+  for (const VoiceField field : columns)
+    append_number(out, written_gap(field), voice_value(block, field));
+  out += '\n';
 }
 
 }  // namespace
@@ -44,44 +59,32 @@ void print_bank_name(std::string& out, std::span<const std::uint8_t, kListedBank
 
 void print_voice_header(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
                         int number) {
-  append_formatted(out, "@%02d: ", number);
+  out += kVoiceHeaderKeyword;
+  append_number(out, 0, number, 2);
+  out += ": ";
   append_name(out, block);
   out += '\n';
-
-  std::array<int, kLfoColumns.size()> lfo{};
-  std::transform(kLfoColumns.begin(), kLfoColumns.end(), lfo.begin(),
-                 [&](VoiceField f) { return voice_value(block, f); });
   out += kLfoLabels;
-  append_formatted(out, "LFO: %03d %03d %03d %03d %03d %03d  %03d  %03d\n", lfo[0], lfo[1], lfo[2],
-                   lfo[3], lfo[4], lfo[5], lfo[6], lfo[7]);
-
-  std::array<int, kVoiColumns.size()> voi{};
-  std::transform(kVoiColumns.begin(), kVoiColumns.end(), voi.begin(),
-                 [&](VoiceField f) { return voice_value(block, f); });
+  append_voice_line(out, block, kLfoKeyword, kLfoColumns);
   out += kVoiLabels;
-  append_formatted(out, "VOI: %03d %03d  %03d\n", voi[0], voi[1], voi[2]);
+  append_voice_line(out, block, kVoiKeyword, kVoiColumns);
 }
 
 void print_operator(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
                     int number) {
   if (number == 1) out += kOperatorLabels;
   const auto data = operator_data(block, number - 1);
-  std::array<int, kOperatorColumns.size()> v{};
-  std::transform(kOperatorColumns.begin(), kOperatorColumns.end(), v.begin(),
-                 [&](OperatorField f) { return unpack_field(data, operator_field_layout(f)); });
-  append_formatted(out,
-                   "OP%d: %03d %03d %03d %03d %03d %03d %03d %03d %03d %03d %03d %03d %03d "
-                   "%03d %03d %03d\n",
-                   number, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11],
-                   v[12], v[13], v[14], v[15]);
+  out += kOperatorKeyword;
+  append_number(out, 0, number, 1);
+  out += ':';
+  for (const OperatorField field : kOperatorColumns)
+    append_number(out, 1, unpack_field(data, operator_field_layout(field)));
+  out += '\n';
 }
 
 void print_functions(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block) {
   out += kFncLabels;
-  std::array<int, kFncColumns.size()> fnc{};
-  std::transform(kFncColumns.begin(), kFncColumns.end(), fnc.begin(),
-                 [&](VoiceField f) { return voice_value(block, f); });
-  append_formatted(out, "FNC: %03d %03d %03d %03d\n", fnc[0], fnc[1], fnc[2], fnc[3]);
+  append_voice_line(out, block, kFncKeyword, kFncColumns);
 }
 
 void print_voice(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
