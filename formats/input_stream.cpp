@@ -1,6 +1,9 @@
 #include "input_stream.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 
 namespace bank {
 namespace {
@@ -22,12 +25,18 @@ InputStream file_input(std::FILE* file) {
 bool refill(InputStream& in) {
   if (in.file == nullptr || in.failed) return false;
   if (in.buffer.empty()) in.buffer.resize(kBufferSize);
-  const std::size_t got = std::fread(in.buffer.data(), 1, in.buffer.size(), in.file);
-  if (got == 0) {
-    if (std::ferror(in.file) != 0) in.failed = true;
+  // read() hands over what a pipe or terminal holds now instead of waiting
+  // for a full buffer, so the listing of a dump that arrives through a pipe
+  // does not wait on bytes it does not need.
+  ssize_t got = 0;
+  do {
+    got = ::read(::fileno(in.file), in.buffer.data(), in.buffer.size());
+  } while (got < 0 && errno == EINTR);
+  if (got <= 0) {
+    in.failed = got < 0;
     return false;
   }
-  in.window = std::span<const std::uint8_t>(in.buffer.data(), got);
+  in.window = std::span<const std::uint8_t>(in.buffer.data(), static_cast<std::size_t>(got));
   return true;
 }
 

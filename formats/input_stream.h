@@ -1,7 +1,9 @@
 // Buffered byte input from an open file or from a block of memory.
 //
 // Both programs read their input front to back exactly once, so the input is
-// a window of bytes that is refilled from the file when it runs dry. Nothing
+// a window of bytes that is refilled from the file (through its descriptor,
+// taking what a pipe holds now rather than waiting for a full buffer) when
+// it runs dry. Nothing
 // is ever read past the end of the data: at the end every read yields -1.
 // The stream never seeks, so pipes and terminals read like regular files,
 // and it holds one buffer whatever the size of the input.

@@ -1,5 +1,10 @@
 // syx2text as a user runs it: what it prints on each stream, and its status.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -197,6 +202,34 @@ TEST_F(ListerCli, PipesAndTrailingBytesListLikeAPlainFile) {
   RunResult r = testing_support::run_program(kLister, {"/dev/stdin"}, from_stdin);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, full_listing());
+}
+
+TEST_F(ListerCli, ListsFromAPipeWithoutWaitingForItsEnd) {
+  // The writer sends a dump and keeps the pipe open for a long while: the
+  // listing needs nothing more, so it must end while the writer still holds
+  // the pipe.
+  const std::string fifo = path("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string bytes = as_string(sample_dump());
+  const pid_t writer = ::fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    const int fd = ::open(fifo.c_str(), O_WRONLY);
+    if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+      ::_exit(1);
+    ::sleep(30);
+    ::_exit(0);
+  }
+  testing_support::RunOptions from_pipe;
+  from_pipe.stdin_path = fifo;
+  RunResult r = testing_support::run_program(kLister, {"/dev/stdin"}, from_pipe);
+  int wstatus = 0;
+  const bool writer_still_open = ::waitpid(writer, &wstatus, WNOHANG) == 0;
+  ::kill(writer, SIGKILL);
+  ::waitpid(writer, &wstatus, 0);
+  EXPECT_TRUE(writer_still_open);
+  EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, full_listing());
 }
 
