@@ -7,7 +7,7 @@
 
 namespace bank {
 namespace {
-constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
 }
 
 InputStream memory_input(std::span<const std::uint8_t> bytes) {
