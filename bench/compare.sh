@@ -33,6 +33,8 @@ mean() {
 # Peak resident memory in KiB.
 peak() { /usr/bin/time -f %M sh -c "$1" 2>&1 >/dev/null | tail -n 1; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+# The growth from $2 to $1 KiB, signed.
+growth() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%+d KiB", a - b }'; }
 
 echo "machine: $(nproc) cores, $(sed -n 's/^model name[^:]*: //p' /proc/cpuinfo | head -n 1)"
 echo "large text: $(wc -c < "$work/large.txt") bytes"
@@ -47,7 +49,7 @@ echo "text2syx 100 MB / wc -l of it:            $(ratio "$a" "$b")x   (aim <= 10
 
 small=$(peak "$bin/text2syx $work/bank.txt $work/out.syx")
 large=$(peak "$bin/text2syx $work/large.txt $work/large.syx")
-echo "text2syx peak memory, 100 MB vs one bank: ${large} KiB vs ${small} KiB (+$((large - small)) KiB; aim <= 1024)"
+echo "text2syx peak memory, 100 MB vs one bank: ${large} KiB vs ${small} KiB ($(growth "$large" "$small"); aim <= +1024)"
 plain=$(peak "$bin/syx2text $work/bank.syx")
 trailing=$(peak "$bin/syx2text $work/trailing.syx")
-echo "syx2text peak memory, +1 GiB vs plain:    ${trailing} KiB vs ${plain} KiB (+$((trailing - plain)) KiB; aim <= 1024)"
+echo "syx2text peak memory, +1 GiB vs plain:    ${trailing} KiB vs ${plain} KiB ($(growth "$trailing" "$plain"); aim <= +1024)"
