@@ -7,8 +7,8 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <memory>
 #include <string>
+#include <string_view>
 
 #include "bank_state.h"
 #include "bank_text_reader.h"
