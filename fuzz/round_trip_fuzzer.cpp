@@ -42,9 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   bank::InputStream in = bank::memory_input(first->message);
   std::string listing;
-  if (bank::check_dump_header(in) != bank::ListStatus::ok) std::abort();
-  for (int i = 0; i < bank::kListedBlockCount; ++i)
-    if (bank::list_block(in, i, listing) != bank::ListStatus::ok) std::abort();
+  if (bank::list_dump(in, listing) != bank::ListStatus::ok) std::abort();
 
   auto second = std::make_unique<bank::BankState>();
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(listing.data());

@@ -40,4 +40,11 @@ ListStatus list_block(InputStream& in, int index, std::string& text) {
   return ListStatus::ok;
 }
 
+ListStatus list_dump(InputStream& in, std::string& text) {
+  ListStatus status = check_dump_header(in);
+  for (int i = 0; status == ListStatus::ok && i < kListedBlockCount; ++i)
+    status = list_block(in, i, text);
+  return status;
+}
+
 }  // namespace bank

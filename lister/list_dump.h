@@ -29,4 +29,8 @@ ListStatus check_dump_header(InputStream& in);
 // lines of bank text to `text`. Nothing is appended unless the block is good.
 ListStatus list_block(InputStream& in, int index, std::string& text);
 
+// Checks the header and lists all 49 blocks into `text`, stopping at the
+// first fault; what was listed before it stays in `text`.
+ListStatus list_dump(InputStream& in, std::string& text);
+
 }  // namespace bank

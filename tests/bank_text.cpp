@@ -15,10 +15,7 @@ std::int64_t read_text(std::string_view text, bank::BankState& state) {
 std::string list_message(std::span<const std::uint8_t> message) {
   bank::InputStream in = bank::memory_input(message);
   std::string text;
-  if (bank::check_dump_header(in) != bank::ListStatus::ok) return {};
-  for (int i = 0; i < bank::kListedBlockCount; ++i)
-    if (bank::list_block(in, i, text) != bank::ListStatus::ok) return {};
-  return text;
+  return bank::list_dump(in, text) == bank::ListStatus::ok ? text : std::string();
 }
 
 }  // namespace testing_support
