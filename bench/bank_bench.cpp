@@ -8,6 +8,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "compiler/bank_text_reader.h"
 #include "compiler/dump_builder.h"
@@ -98,16 +99,47 @@ BENCHMARK(BM_BuildBulkDump);
 
 void BM_ListDump(benchmark::State& st) {
   const auto& message = example_state().message;
-  std::string text;
+  bank::Listing listing;
   for (auto _ : st) {
-    text.clear();
+    listing.text.clear();
     bank::InputStream in = bank::memory_input(message);
-    benchmark::DoNotOptimize(bank::list_dump(in, text));
-    benchmark::DoNotOptimize(text.data());
+    benchmark::DoNotOptimize(bank::list_dump(in, listing));
+    benchmark::DoNotOptimize(listing.text.data());
   }
   st.SetItemsProcessed(st.iterations());
 }
 BENCHMARK(BM_ListDump);
+
+// 1,000 banks back to back, scanned for every message: banks per second,
+// to set beside the plain listing of one bank.
+void BM_ListAll_1000Banks(benchmark::State& st) {
+  const auto& message = example_state().message;
+  std::vector<std::uint8_t> file;
+  for (int i = 0; i < 1000; ++i) file.insert(file.end(), message.begin(), message.end());
+  bank::Listing listing;
+  for (auto _ : st) {
+    listing.text.clear();
+    bank::InputStream in = bank::memory_input(file);
+    benchmark::DoNotOptimize(bank::list_all(in, listing));
+    benchmark::DoNotOptimize(listing.text.data());
+  }
+  st.SetItemsProcessed(st.iterations() * 1000);
+}
+BENCHMARK(BM_ListAll_1000Banks)->Unit(benchmark::kMillisecond);
+
+// The reader with warnings asked for, on a text that gives none.
+void BM_ReadBankText_OneBankWithWarnings(benchmark::State& st) {
+  const std::string text = example_text();
+  auto state = std::make_unique<bank::BankState>();
+  for (auto _ : st) {
+    bank::ReaderWarnings warnings;
+    bank::InputStream in = bank::memory_input(
+        std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    benchmark::DoNotOptimize(bank::read_bank_text(in, *state, &warnings));
+  }
+  st.SetBytesProcessed(st.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_ReadBankText_OneBankWithWarnings);
 
 }  // namespace
 

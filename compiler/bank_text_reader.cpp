@@ -12,23 +12,41 @@ namespace {
 
 constexpr int kEnd = -1;
 
-// The character under the cursor, with CR LF already turned into LF, so
-// that texts from any platform read alike.
-struct TextCursor {
+// The text is read through one of two cursors. Both show the character
+// under the cursor as `ch`, with CR LF already turned into LF, so that texts
+// from any platform read alike, and both read a line's end as '\n' (or kEnd
+// at the end of the input). The parsing below is written once for both.
+//
+// LineCursor walks a whole line that lies in the input buffer: nearly every
+// line does, and there a step is a pointer increment. StreamCursor reads
+// from the stream one character at a time; it takes the rare line that runs
+// over the end of the buffer, and so a line of any length, in the same small
+// memory.
+
+struct LineCursor {
+  const std::uint8_t* p;    // the character under the cursor, or `end`
+  const std::uint8_t* end;  // the line's newline (or the CR before it)
+  int ch;
+};
+
+inline void advance(LineCursor& c) {
+  if (c.p != c.end) ++c.p;
+  c.ch = c.p != c.end ? *c.p : '\n';
+}
+
+struct StreamCursor {
   InputStream& in;
   int ch;
 };
 
 // The general step: refills the buffer and joins CR LF.
-[[gnu::noinline]] void advance_slowly(TextCursor& c) {
+[[gnu::noinline]] void advance_slowly(StreamCursor& c) {
   int ch = next_byte(c.in);
   if (ch == '\r' && peek_byte(c.in) == '\n') ch = next_byte(c.in);
   c.ch = ch;
 }
 
-// Steps to the next character. Nearly every step finds a plain character in
-// the buffer, so that case is kept small enough to inline.
-inline void advance(TextCursor& c) {
+inline void advance(StreamCursor& c) {
   if (!c.in.window.empty() && c.in.window.front() != '\r') {
     c.ch = c.in.window.front();
     c.in.window = c.in.window.subspan(1);
@@ -37,48 +55,33 @@ inline void advance(TextCursor& c) {
   advance_slowly(c);
 }
 
-bool at_line_end(const TextCursor& c) { return c.ch == '\n' || c.ch == kEnd; }
-
-// Moves to the first character of the next line. The rest of a line is
-// passed over a buffer at a time: comment lines make up much of a text.
-void skip_line(TextCursor& c) {
-  while (!at_line_end(c)) {
-    const auto rest = c.in.window;
-    const auto* newline =
-        static_cast<const std::uint8_t*>(std::memchr(rest.data(), '\n', rest.size()));
-    if (newline == nullptr) {
-      c.in.window = rest.subspan(rest.size());
-      advance(c);
-    } else {
-      // Stop on the newline itself, as advance() would have.
-      c.in.window = rest.subspan(static_cast<std::size_t>(newline - rest.data()) + 1);
-      c.ch = '\n';
-    }
-  }
-  if (c.ch == '\n') advance(c);
+template <class Cursor>
+bool at_line_end(const Cursor& c) {
+  return c.ch == '\n' || c.ch == kEnd;
 }
 
-// White space inside a line; the newline ends the line instead.
-bool is_blank(int ch) { return ch == ' ' || ch == '\t' || ch == '\v' || ch == '\f' || ch == '\r'; }
+// White space inside a line; the newline ends the line instead
+// (space, tab, vertical tab, form feed, carriage return).
+inline bool is_blank(int ch) {
+  return ch == ' ' || (static_cast<unsigned>(ch - '\t') <= '\r' - '\t' && ch != '\n');
+}
 
-void skip_blanks(TextCursor& c) {
+template <class Cursor>
+void skip_blanks(Cursor& c) {
   while (is_blank(c.ch)) advance(c);
 }
 
 bool is_digit(int ch) { return ch >= '0' && ch <= '9'; }
 
-// A decimal integer: optional white space, an optional sign, then digits,
-// up to the first character that is not a digit. Any number of digits is
-// read; the value is kept modulo 2^32, so its low bits are exact.
-bool read_integer(TextCursor& c, int& value) {
-  skip_blanks(c);
-  bool negative = false;
-  if (c.ch == '+' || c.ch == '-') {
-    negative = c.ch == '-';
-    advance(c);
-  }
-  if (!is_digit(c.ch)) return false;
-  std::uint32_t magnitude = 0;
+// Adds the run of digits at the cursor to `magnitude`, modulo 2^32.
+inline void take_digits(LineCursor& c, std::uint32_t& magnitude) {
+  const std::uint8_t* p = c.p;
+  while (p != c.end && is_digit(*p)) magnitude = magnitude * 10U + (*p++ - '0');
+  c.p = p;
+  c.ch = p != c.end ? *p : '\n';
+}
+
+inline void take_digits(StreamCursor& c, std::uint32_t& magnitude) {
   while (is_digit(c.ch)) {
     magnitude = magnitude * 10U + static_cast<std::uint32_t>(c.ch - '0');
     // The digits that follow are taken straight from the buffer.
@@ -88,29 +91,65 @@ bool read_integer(TextCursor& c, int& value) {
     c.in.window = std::span<const std::uint8_t>(p, end);
     advance(c);
   }
+}
+
+// A decimal integer: optional white space, an optional sign, then digits,
+// up to the first character that is not a digit. Any number of digits is
+// read; the value is kept modulo 2^32, so its low bits are exact.
+template <class Cursor>
+bool read_integer(Cursor& c, int& value) {
+  skip_blanks(c);
+  bool negative = false;
+  if (c.ch == '+' || c.ch == '-') {
+    negative = c.ch == '-';
+    advance(c);
+  }
+  if (!is_digit(c.ch)) return false;
+  std::uint32_t magnitude = 0;
+  take_digits(c, magnitude);
   value = static_cast<int>(negative ? 0U - magnitude : magnitude);
   return true;
 }
 
-template <std::size_t N>
-bool read_integers(TextCursor& c, std::array<int, N>& values) {
-  return std::all_of(values.begin(), values.end(), [&c](int& v) { return read_integer(c, v); });
+// The same for a line in the buffer, straight over its bytes: this is
+// where most of the reading time goes.
+inline bool read_integer(LineCursor& c, int& value) {
+  const std::uint8_t* p = c.p;
+  const std::uint8_t* const end = c.end;
+  // The written form: one space and three digits.
+  if (end - p >= 4 && p[0] == ' ' && is_digit(p[1]) && is_digit(p[2]) && is_digit(p[3]) &&
+      (end - p == 4 || !is_digit(p[4]))) {
+    value = (p[1] - '0') * 100 + (p[2] - '0') * 10 + (p[3] - '0');
+    c.p = p + 4;
+    c.ch = c.p != end ? *c.p : '\n';
+    return true;
+  }
+  while (p != end && is_blank(*p)) ++p;
+  bool negative = false;
+  if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  std::uint32_t magnitude = 0;
+  const std::uint8_t* const digits = p;
+  while (p != end && is_digit(*p)) magnitude = magnitude * 10U + (*p++ - '0');
+  c.p = p;
+  c.ch = p != end ? *p : '\n';
+  if (p == digits) return false;
+  value = static_cast<int>(negative ? 0U - magnitude : magnitude);
+  return true;
 }
 
-// Up to 7 name characters, stopping early only at the end of the line. The
-// newline itself is taken as a character (the builder sends it as a space).
-void read_name(TextCursor& c, Name& name) {
-  for (std::size_t i = 0; i < kNameLength && c.ch != kEnd; ++i) {
-    name[i] = static_cast<char>(c.ch);
-    if (c.ch == '\n') break;
-    advance(c);
-  }
+template <class Cursor, std::size_t N>
+bool read_integers(Cursor& c, std::array<int, N>& values) {
+  for (int& v : values)
+    if (!read_integer(c, v)) return false;
+  return true;
 }
 
 void clear_name(Name& name) {
   std::fill_n(name.begin(), kNameLength, ' ');
   name[kNameLength] = '\0';
 }
+
+// ---- Line kinds -----------------------------------------------------------
 
 enum class LineKind { other, bank_name, voice_header, lfo, voi, op, fnc };
 
@@ -128,34 +167,131 @@ constexpr std::array<Keyword, 6> kKeywords{{
     {kFncKeyword, LineKind::fnc},
 }};
 
-// Consumes the keyword at the cursor, if one is there. No keyword is a
-// prefix of another, so the first one completed is the match.
-LineKind match_keyword(TextCursor& c) {
-  std::array<bool, kKeywords.size()> alive{};
-  alive.fill(true);
-  for (std::size_t matched = 0;; ++matched) {
-    bool any = false;
-    for (std::size_t k = 0; k < kKeywords.size(); ++k) {
-      if (!alive[k]) continue;
-      const std::string_view text = kKeywords[k].text;
-      if (text.size() == matched) return kKeywords[k].kind;
-      alive[k] = c.ch != kEnd && text[matched] == static_cast<char>(c.ch);
-      any = any || alive[k];
+// Consumes the keyword at the cursor, if one is there. Otherwise returns
+// `other`, with `consumed` holding the characters of a keyword that were
+// consumed before the first that differed.
+template <class Cursor>
+LineKind match_keyword(Cursor& c, std::string_view& consumed) {
+  std::string_view matched;
+  for (;;) {
+    const Keyword* next = nullptr;
+    for (const Keyword& k : kKeywords) {
+      if (k.text.size() > matched.size() && k.text.starts_with(matched) &&
+          static_cast<unsigned char>(k.text[matched.size()]) == c.ch) {
+        next = &k;
+        break;
+      }
     }
-    if (!any) return LineKind::other;
+    if (next == nullptr) break;
+    matched = next->text.substr(0, matched.size() + 1);
     advance(c);
+    if (matched.size() == next->text.size()) {
+      consumed = matched;
+      return next->kind;
+    }
   }
+  consumed = matched;
+  return LineKind::other;
 }
 
-// Reads the values of a voice parameter line into `voice`, in column order.
-// Returns `error` when fewer values than columns can be read.
-template <std::size_t N>
-int read_voice_line(TextCursor& c, VoiceParams& voice, const std::array<VoiceField, N>& columns,
-                    int error) {
-  std::array<int, N> values{};
-  if (!read_integers(c, values)) return error;
-  for (std::size_t i = 0; i < N; ++i) voice_slot(voice, columns[i]) = values[i];
-  return kReaderOk;
+// The same for a line in the buffer: a whole keyword is compared at once.
+inline LineKind match_keyword(LineCursor& c, std::string_view& consumed) {
+  const auto room = static_cast<std::size_t>(c.end - c.p);
+  for (const Keyword& k : kKeywords) {
+    if (static_cast<unsigned char>(k.text[0]) == c.ch && room >= k.text.size() &&
+        std::equal(k.text.begin(), k.text.end(), c.p)) {
+      c.p += k.text.size();
+      c.ch = c.p != c.end ? *c.p : '\n';
+      consumed = k.text;
+      return k.kind;
+    }
+  }
+  return match_keyword<LineCursor>(c, consumed);
+}
+
+// ---- The reading of one text ----------------------------------------------
+
+struct Reader {
+  BankState& state;
+  ReaderWarnings* warnings;  // null unless warnings were asked for
+  std::int64_t line = 0;
+  int current = 0;  // lines before the first voice header belong to voice 1
+  bool header_seen = false;
+};
+
+void warn(Reader& r, WarningCode code, std::initializer_list<std::int64_t> numbers = {},
+          std::string_view label = {}) {
+  ReaderWarning w;
+  w.line = r.line;
+  w.code = code;
+  w.label = label;
+  std::copy(numbers.begin(), numbers.end(), w.numbers.begin());
+  r.warnings->lines.push_back(std::move(w));
+}
+
+bool is_word_char(int ch) {
+  return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || is_digit(ch) || ch == '-' ||
+         ch == '_';
+}
+
+// The name as written (to the end of the line, less trailing white space),
+// when it is longer than what is kept.
+template <class Cursor>
+void warn_if_cut(Reader& r, Cursor& c, const std::string& kept) {
+  std::string written = kept;
+  while (!at_line_end(c)) {
+    written += static_cast<char>(c.ch);
+    advance(c);
+  }
+  while (!written.empty() && is_blank(static_cast<unsigned char>(written.back())))
+    written.pop_back();
+  if (written.size() <= kNameLength) return;
+  warn(r, WarningCode::name_cut);
+  r.warnings->lines.back().text = written;
+  r.warnings->lines.back().cut = kept;
+}
+
+// Up to 7 name characters, stopping early only at the end of the line. The
+// newline itself is taken as a character (the builder sends it as a space).
+// With warnings, a character that will be sent as a space and a name cut
+// short are reported.
+template <class Cursor>
+void read_name(Reader& r, Cursor& c, Name& name) {
+  std::size_t taken = 0;
+  for (; taken < kNameLength && c.ch != kEnd; ++taken) {
+    name[taken] = static_cast<char>(c.ch);
+    if (c.ch == '\n') break;
+    advance(c);
+  }
+  if (r.warnings == nullptr) return;
+  for (std::size_t i = 0; i < taken; ++i) {
+    const auto byte = static_cast<unsigned char>(name[i]);
+    if (byte < 0x20 || byte >= 0x80) warn(r, WarningCode::name_character, {byte});
+  }
+  warn_if_cut(r, c, std::string(name.data(), taken));
+}
+
+// A value's warning: outside its field, or listed back as another value.
+void check_value(Reader& r, const FieldLayout& layout, int value) {
+  const int highest = field_max(field_width(layout));
+  const int stored = value & highest;
+  if (value < layout.lowest || value > highest)
+    warn(r, WarningCode::value_outside, {value, layout.lowest, highest, stored}, layout.label);
+  else if (listed_value(layout, value) != value)
+    warn(r, WarningCode::lists_back_as, {value, listed_value(layout, value)}, layout.label);
+}
+
+template <class Cursor>
+void check_rest_of_line(Reader& r, Cursor& c) {
+  skip_blanks(c);
+  if (!at_line_end(c)) warn(r, WarningCode::text_after_values);
+}
+
+// A parameter line is about to be stored into the current voice.
+void note_parameter_line(Reader& r) {
+  if (r.warnings == nullptr) return;
+  if (!r.header_seen) warn(r, WarningCode::no_voice_header_yet);
+  if (r.current < kVoiceCount) r.warnings->defined[static_cast<std::size_t>(r.current)] = true;
 }
 
 // Counts an accepted definition line; passes an error code through.
@@ -164,61 +300,180 @@ int counted(BankState& state, int error) {
   return error;
 }
 
-// Reads the rest of a line whose keyword has been consumed. Returns the
-// error code, or 0 when the line was accepted.
-int read_line_body(TextCursor& c, LineKind kind, BankState& state, int& current) {
-  VoiceParams& voice = state.voices[static_cast<std::size_t>(current)];
-  switch (kind) {
-    case LineKind::other: return kReaderOk;
+template <class Cursor>
+int read_bank_name_line(Reader& r, Cursor& c) {
+  // A bank name line replaces the whole name; positions it does not fill
+  // become spaces. It is not a definition.
+  clear_name(r.state.bank_name);
+  read_name(r, c, r.state.bank_name);
+  if (r.warnings != nullptr) r.warnings->bank_name_seen = true;
+  return kReaderOk;
+}
 
-    case LineKind::bank_name:
-      // A bank name line replaces the whole name; positions it does not
-      // fill become spaces. It is not a definition.
-      clear_name(state.bank_name);
-      read_name(c, state.bank_name);
-      return kReaderOk;
-
-    case LineKind::voice_header: {
-      int number = 0;
-      if (!read_integer(c, number)) return kBadVoiceHeader;
-      Name name{};
-      clear_name(name);
-      std::int64_t index = kSpareVoiceIndex;
-      // The colon must follow the digits directly; without it the lines of
-      // this voice go to the spare record.
-      if (c.ch == ':') {
-        advance(c);
-        skip_blanks(c);
-        if (!at_line_end(c)) read_name(c, name);
-        index = static_cast<std::int64_t>(number) - 1;
-      }
-      index = std::clamp<std::int64_t>(index, 0, kSpareVoiceIndex);
-      current = static_cast<int>(index);
-      state.voices[static_cast<std::size_t>(index)].name = name;
-      return counted(state, kReaderOk);
-    }
-
-    case LineKind::lfo: return counted(state, read_voice_line(c, voice, kLfoColumns, kBadLfoLine));
-
-    case LineKind::voi: return counted(state, read_voice_line(c, voice, kVoiColumns, kBadVoiLine));
-
-    case LineKind::fnc: return counted(state, read_voice_line(c, voice, kFncColumns, kBadFncLine));
-
-    case LineKind::op: {
-      // "OP", the operator number, a colon directly after it, 16 values.
-      int number = 0;
-      if (!read_integer(c, number) || c.ch != ':') return kBadOperatorLine;
-      advance(c);
-      std::array<int, kOperatorColumns.size()> values{};
-      if (!read_integers(c, values)) return kBadOperatorLine;
-      const int index = std::clamp(number, 1, kOperatorCount) - 1;
-      OperatorParams& op = voice.op[static_cast<std::size_t>(index)];
-      for (std::size_t i = 0; i < values.size(); ++i)
-        operator_slot(op, kOperatorColumns[i]) = values[i];
-      return counted(state, kReaderOk);
+template <class Cursor>
+int read_voice_header_line(Reader& r, Cursor& c) {
+  int number = 0;
+  if (!read_integer(c, number)) return kBadVoiceHeader;
+  // The colon must follow the digits directly; without it the lines of
+  // this voice go to the spare record.
+  const bool colon = c.ch == ':';
+  const std::int64_t index = std::clamp<std::int64_t>(
+      colon ? static_cast<std::int64_t>(number) - 1 : kSpareVoiceIndex, 0, kSpareVoiceIndex);
+  if (r.warnings != nullptr) {
+    if (!colon) warn(r, WarningCode::no_colon_after_voice);
+    if (colon && number > kVoiceCount) warn(r, WarningCode::voice_above_range, {number});
+    if (colon && number < 1) warn(r, WarningCode::voice_below_range, {number});
+    if (index < kVoiceCount) {
+      auto& first = r.warnings->first_header[static_cast<std::size_t>(index)];
+      if (first != 0) warn(r, WarningCode::voice_defined_again, {index + 1, first});
+      if (first == 0) first = r.line;
+      r.warnings->defined[static_cast<std::size_t>(index)] = true;
     }
   }
+  Name name{};
+  clear_name(name);
+  if (colon) {
+    advance(c);
+    skip_blanks(c);
+    if (!at_line_end(c)) read_name(r, c, name);
+  }
+  r.current = static_cast<int>(index);
+  r.header_seen = true;
+  r.state.voices[static_cast<std::size_t>(index)].name = name;
+  return counted(r.state, kReaderOk);
+}
+
+// Reads the values of a voice parameter line into the current voice, in
+// column order. Returns `error` when fewer values than columns can be read.
+template <class Cursor, std::size_t N>
+int read_voice_line(Reader& r, Cursor& c, const std::array<VoiceField, N>& columns, int error) {
+  std::array<int, N> values{};
+  if (!read_integers(c, values)) return error;
+  VoiceParams& voice = r.state.voices[static_cast<std::size_t>(r.current)];
+  for (std::size_t i = 0; i < N; ++i) voice_slot(voice, columns[i]) = values[i];
+  if (r.warnings != nullptr) {
+    note_parameter_line(r);
+    for (std::size_t i = 0; i < N; ++i) check_value(r, voice_field_layout(columns[i]), values[i]);
+    check_rest_of_line(r, c);
+  }
+  return counted(r.state, kReaderOk);
+}
+
+// "OP", the operator number, a colon directly after it, 16 values.
+template <class Cursor>
+int read_operator_line(Reader& r, Cursor& c) {
+  int number = 0;
+  if (!read_integer(c, number) || c.ch != ':') return kBadOperatorLine;
+  advance(c);
+  std::array<int, kOperatorColumns.size()> values{};
+  if (!read_integers(c, values)) return kBadOperatorLine;
+  const int used = std::clamp(number, 1, kOperatorCount);
+  VoiceParams& voice = r.state.voices[static_cast<std::size_t>(r.current)];
+  OperatorParams& op = voice.op[static_cast<std::size_t>(used - 1)];
+  for (std::size_t i = 0; i < values.size(); ++i)
+    operator_slot(op, kOperatorColumns[i]) = values[i];
+  if (r.warnings != nullptr) {
+    note_parameter_line(r);
+    if (used != number) warn(r, WarningCode::operator_outside, {number, used});
+    for (std::size_t i = 0; i < values.size(); ++i)
+      check_value(r, operator_field_layout(kOperatorColumns[i]), values[i]);
+    check_rest_of_line(r, c);
+  }
+  return counted(r.state, kReaderOk);
+}
+
+// The keyword of an operator line as written, from "OP" to its colon
+// ("OP 1:", "OP7:"); "OP" alone when no colon follows the number.
+template <class Cursor>
+std::string operator_keyword_as_written(Cursor& c) {
+  std::string text(kOperatorKeyword);
+  while (is_blank(c.ch) || c.ch == '+' || c.ch == '-' || is_digit(c.ch)) {
+    text += static_cast<char>(c.ch);
+    advance(c);
+  }
+  return c.ch == ':' ? text + ':' : std::string(kOperatorKeyword);
+}
+
+// With warnings: a line that the reader ignores although it looks like a
+// definition. The characters `consumed` began a keyword but did not end
+// one.
+template <class Cursor>
+void check_ignored_line(Reader& r, Cursor& c, std::string_view consumed) {
+  std::string word(consumed);
+  if (consumed.empty()) {
+    bool tab = false;
+    while (c.ch == ' ' || c.ch == '\t') {
+      tab = tab || c.ch == '\t';
+      advance(c);
+    }
+    if (tab) {
+      const LineKind kind = match_keyword(c, consumed);
+      if (kind != LineKind::other) {
+        warn(r, WarningCode::tab_before_keyword);
+        r.warnings->lines.back().text =
+            kind == LineKind::op ? operator_keyword_as_written(c) : std::string(consumed);
+        return;
+      }
+      word = consumed;
+    }
+  }
+  while (is_word_char(c.ch)) {
+    word += static_cast<char>(c.ch);
+    advance(c);
+  }
+  if (word.empty() || c.ch != ':') return;
+  warn(r, WarningCode::not_a_keyword);
+  r.warnings->lines.back().text = word;
+}
+
+template <class Cursor>
+int read_line_body(Reader& r, Cursor& c, LineKind kind) {
+  switch (kind) {
+    case LineKind::other: return kReaderOk;
+    case LineKind::bank_name: return read_bank_name_line(r, c);
+    case LineKind::voice_header: return read_voice_header_line(r, c);
+    case LineKind::lfo: return read_voice_line(r, c, kLfoColumns, kBadLfoLine);
+    case LineKind::voi: return read_voice_line(r, c, kVoiColumns, kBadVoiLine);
+    case LineKind::fnc: return read_voice_line(r, c, kFncColumns, kBadFncLine);
+    case LineKind::op: return read_operator_line(r, c);
+  }
   return kReaderOk;
+}
+
+// One line, from its first character. Returns the error code, or 0 when
+// the line was accepted or ignored. The faulty line of an error gets no
+// warning of its own.
+template <class Cursor>
+int read_line(Reader& r, Cursor& c) {
+  // Keywords stand at the start of the line or after spaces (not tabs).
+  while (c.ch == ' ') advance(c);
+  std::string_view consumed;
+  const LineKind kind = match_keyword(c, consumed);
+  if (kind == LineKind::other) {
+    if (r.warnings != nullptr) check_ignored_line(r, c, consumed);
+    return kReaderOk;
+  }
+  const std::size_t mark = r.warnings != nullptr ? r.warnings->lines.size() : 0;
+  const int error = read_line_body(r, c, kind);
+  if (error != kReaderOk && r.warnings != nullptr) r.warnings->lines.resize(mark);
+  return error;
+}
+
+// Passes over the rest of a line read through the stream, its newline
+// included, a buffer at a time: a long line is mostly passed over.
+void skip_rest_of_line(StreamCursor& c) {
+  while (!at_line_end(c)) {
+    const auto rest = c.in.window;
+    const auto* newline =
+        static_cast<const std::uint8_t*>(std::memchr(rest.data(), '\n', rest.size()));
+    if (newline == nullptr) {
+      c.in.window = rest.subspan(rest.size());
+      advance(c);
+    } else {
+      c.in.window = rest.subspan(static_cast<std::size_t>(newline - rest.data()) + 1);
+      c.ch = '\n';
+    }
+  }
 }
 
 }  // namespace
@@ -237,23 +492,34 @@ std::string_view reader_error_message(int code) {
              : kMessages[0];
 }
 
-std::int64_t read_bank_text(InputStream& input, BankState& state) {
-  TextCursor c{input, kEnd};
-  advance(c);
-  std::int64_t line = 0;
-  int current = 0;  // lines before the first voice header belong to voice 1
-  while (c.ch != kEnd) {
-    ++line;
-    // Keywords stand at the start of the line or after spaces (not tabs).
-    while (c.ch == ' ') advance(c);
-    const int error = read_line_body(c, match_keyword(c), state, current);
+std::int64_t read_bank_text(InputStream& input, BankState& state, ReaderWarnings* warnings) {
+  Reader r{state, warnings};
+  for (;;) {
+    if (input.window.empty() && !refill(input)) return 0;
+    ++r.line;
+    int error = kReaderOk;
+    const std::uint8_t* const start = input.window.data();
+    const auto* newline =
+        static_cast<const std::uint8_t*>(std::memchr(start, '\n', input.window.size()));
+    if (newline != nullptr) {
+      // The whole line is in the buffer; a CR before its newline is part of
+      // the line end.
+      const std::uint8_t* end = newline;
+      if (end != start && end[-1] == '\r') --end;
+      LineCursor c{start, end, start != end ? *start : '\n'};
+      error = read_line(r, c);
+      input.window = input.window.subspan(static_cast<std::size_t>(newline - start) + 1);
+    } else {
+      StreamCursor c{input, kEnd};
+      advance(c);
+      error = read_line(r, c);
+      skip_rest_of_line(c);
+    }
     if (error != kReaderOk) {
       state.reader_error = error;
-      return line;
+      return r.line;
     }
-    skip_line(c);
   }
-  return 0;
 }
 
 }  // namespace bank

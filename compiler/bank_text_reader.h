@@ -1,7 +1,7 @@
 // Reading a bank text into the voice table.
 //
-// The text is read as a stream, one character at a time, so that a line of
-// any length and an input of any size are read with the same small memory.
+// The text is read as a stream, a buffer at a time, so that a line of any
+// length and an input of any size are read with the same small memory.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 
 #include "bank_state.h"
 #include "formats/input_stream.h"
+#include "reader_warnings.h"
 
 namespace bank {
 
@@ -29,7 +30,9 @@ std::string_view reader_error_message(int code);
 // without fault; otherwise the number (from 1) of the first malformed line,
 // with the error code in state.reader_error. Lines after a fault are not
 // read. A read error of the input ends the reading as if the input had
-// ended; input.failed tells it apart.
-std::int64_t read_bank_text(InputStream& input, BankState& state);
+// ended; input.failed tells it apart. When `warnings` is given, what the
+// text probably did not mean is collected there; what is read is the same.
+std::int64_t read_bank_text(InputStream& input, BankState& state,
+                            ReaderWarnings* warnings = nullptr);
 
 }  // namespace bank

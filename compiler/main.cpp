@@ -2,9 +2,8 @@
 //
 // Every message goes to standard output and every failure exits with 1. The
 // output is opened only after the whole text has been read and accepted, so
-// a failure leaves no file behind; a failed write removes what it began.
-#include <sys/stat.h>
-
+// a failure leaves no file behind; a failed write empties and removes the
+// file it began, and nothing else. The input is never the output.
 #include <cinttypes>
 #include <cstdio>
 #include <string>
@@ -13,8 +12,10 @@
 #include "bank_state.h"
 #include "bank_text_reader.h"
 #include "dump_builder.h"
+#include "formats/file_services.h"
 #include "formats/input_stream.h"
 #include "options.h"
+#include "reader_warnings.h"
 
 namespace {
 
@@ -29,23 +30,20 @@ constexpr std::int64_t kMinimumDefinitions = 7;
 // The process-wide state: option values, voice table and message.
 bank::BankState g_state;
 
-bool is_regular_file(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Writes the message; on failure removes what was written, if it is a plain
-// file (a device or a pipe is left alone).
+// Writes the message; on failure discards what was written.
 bool write_message(std::FILE* out, const std::string& path) {
+  std::setvbuf(out, nullptr, _IONBF, 0);  // one write of the whole message
   const bool written =
       std::fwrite(g_state.message.data(), 1, g_state.message.size(), out) == g_state.message.size();
-  const bool closed = std::fclose(out) == 0;
-  if (written && closed) return true;
-  if (is_regular_file(path)) std::remove(path.c_str());
-  return false;
+  return bank::close_output(out, path.c_str(), written);
 }
 
-int compile(const char* input_name, const std::string& output_name) {
+void print_warnings(const bank::ReaderWarnings& warnings, bool summary) {
+  for (const bank::ReaderWarning& w : warnings.lines) std::fputs(format_warning(w).c_str(), stdout);
+  if (summary) std::fputs(summary_warnings(warnings).c_str(), stdout);
+}
+
+int compile(const char* input_name, const std::string& output_name, bool with_warnings) {
   std::FILE* input = std::fopen(input_name, "r");
   if (input == nullptr) {
     std::printf("Error: Cannot open %s\n", input_name);
@@ -54,20 +52,33 @@ int compile(const char* input_name, const std::string& output_name) {
   for (int i = 0; i < bank::kVoiceCount; ++i) g_state.voices[static_cast<std::size_t>(i)] = {};
 
   bank::InputStream in = bank::file_input(input);
-  const std::int64_t bad_line = bank::read_bank_text(in, g_state);
-  std::fclose(input);
+  bank::ReaderWarnings warnings;
+  const std::int64_t bad_line =
+      bank::read_bank_text(in, g_state, with_warnings ? &warnings : nullptr);
+  if (with_warnings) print_warnings(warnings, bad_line == 0 && !in.failed);
   if (bad_line != 0) {
+    std::fclose(input);
     const std::string_view message = bank::reader_error_message(g_state.reader_error);
     std::printf("Error in line %" PRId64 ": %.*s", bad_line, static_cast<int>(message.size()),
                 message.data());
     return 1;
   }
   if (in.failed) {
+    std::fclose(input);
     std::printf("Error: Cannot read %s\n", input_name);
     return 1;
   }
   if (g_state.definition_count < kMinimumDefinitions) {
+    std::fclose(input);
     std::printf("It seems not be a FB-01 text\n");
+    return 1;
+  }
+  // Opening the output would truncate the text itself when both names lead
+  // to one file (the same path, a link, or a text already named .syx).
+  const bool same_file = bank::names_open_file(output_name.c_str(), input);
+  std::fclose(input);
+  if (same_file) {
+    std::printf("Error: Output %s is the input file\n", output_name.c_str());
     return 1;
   }
 
@@ -85,9 +96,18 @@ int compile(const char* input_name, const std::string& output_name) {
   return 0;
 }
 
+// For --help and --version, whose whole work is what they print.
+int finish_output() {
+  const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+  if (std::fclose(stdout) == 0 && flushed) return 0;
+  std::fputs("Error: Cannot write standard output\n", stderr);
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  bank::ignore_file_size_signal();
   const char* program = argc > 0 ? argv[0] : "text2syx";
   if (argc < 2) {
     std::printf(kUsage, program);
@@ -96,11 +116,11 @@ int main(int argc, char** argv) {
   const bank::ParsedOptions options = bank::parse_options(argc, argv, g_state);
   if (options.help) {
     std::printf(kUsage, program);
-    return 0;
+    return finish_output();
   }
   if (options.version) {
-    std::printf("text2syx %s\n", BANK_VERSION);
-    return 0;
+    std::printf("text2syx %s\n", SYXBANK_VERSION);
+    return finish_output();
   }
   if (options.input_index >= argc) {
     std::printf(kUsage, program);
@@ -110,5 +130,5 @@ int main(int argc, char** argv) {
   const std::string output_name = options.input_index + 1 < argc
                                       ? std::string(argv[options.input_index + 1])
                                       : bank::derive_output_name(input_name);
-  return compile(input_name, output_name);
+  return compile(input_name, output_name, options.warnings);
 }

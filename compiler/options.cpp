@@ -36,6 +36,8 @@ ParsedOptions parse_options(int argc, const char* const* argv, BankState& state)
     } else if (arg[1] == 's') {
       state.system_number =
           static_cast<int>(std::clamp<std::int64_t>(option_number(arg + 2), 0, 15));
+    } else if (arg[1] == 'w') {
+      parsed.warnings = true;
     } else if (arg[1] == 'b') {
       const std::int64_t bank = option_number(arg + 2);
       state.bank_number = bank == 1 ? 1 : 0;

@@ -10,15 +10,17 @@
 namespace bank {
 
 struct ParsedOptions {
-  int input_index = 0;   // index of the input name; argc when there is none
-  bool help = false;     // --help among the options
-  bool version = false;  // --version among the options (--help goes first)
+  int input_index = 0;    // index of the input name; argc when there is none
+  bool help = false;      // --help among the options
+  bool version = false;   // --version among the options (--help goes first)
+  bool warnings = false;  // -w: report what the text probably did not mean
 };
 
 // Scans the arguments after the program name up to the first one that does
 // not begin with '-', which names the input. -sN sets the system number
 // (0-15, clamped), -bN the bank number (0 or 1; anything else is 0); the value
-// is the decimal number attached to the letter. Other letters are skipped;
+// is the decimal number attached to the letter. -w asks for warnings. Other
+// letters are skipped;
 // the last of each option wins. Options after the input name are not options.
 ParsedOptions parse_options(int argc, const char* const* argv, BankState& state);
 

@@ -1,5 +1,6 @@
 #include "block_codec.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace bank {
@@ -27,38 +28,69 @@ void write_block(std::span<std::uint8_t>& cursor, std::span<const std::uint8_t> 
   cursor = cursor.subspan(1);
 }
 
-std::optional<std::vector<std::uint8_t>> read_block(InputStream& in, BlockFault& fault) {
-  const auto ended = [&in] { return in.failed ? BlockFault::read_error : BlockFault::truncated; };
-  const int high = next_byte(in);
-  const int low = next_byte(in);
-  if (low < 0) {
-    fault = ended();
-    return std::nullopt;
+namespace {
+
+constexpr int kStatus = -2;
+
+// The next block byte: -1 at the end of the data, kStatus (not consumed)
+// for a byte from 0x80 up when the rules stop there.
+int take(InputStream& in, bool status_byte_ends) {
+  if (status_byte_ends) {
+    const int byte = peek_byte(in);
+    if (byte >= 0x80) return kStatus;
   }
-  const std::size_t count = static_cast<std::size_t>(high) * 128 + static_cast<std::size_t>(low);
-  std::vector<std::uint8_t> data(count / 2);
+  return next_byte(in);
+}
+
+BlockFault ended(const InputStream& in, int byte) {
+  if (byte == kStatus) return BlockFault::status_byte;
+  return in.failed ? BlockFault::read_error : BlockFault::truncated;
+}
+
+}  // namespace
+
+BlockFault read_block(InputStream& in, Block& block, const BlockRules& rules) {
+  const bool stop = rules.status_byte_ends;
+  const int high = take(in, stop);
+  if (high < 0) return ended(in, high);
+  const int low = take(in, stop);
+  if (low < 0) return ended(in, low);
+  std::size_t count = static_cast<std::size_t>(high) * 128 + static_cast<std::size_t>(low);
+  if (count == 0 && rules.count_if_zero != 0) count = rules.count_if_zero;
+  block.data.resize(count / 2);
   std::uint32_t sum = 0;
-  for (std::uint8_t& byte : data) {
-    const int first = next_byte(in);
-    const int second = next_byte(in);
-    if (second < 0) {
-      fault = ended();
-      return std::nullopt;
+  std::size_t i = 0;
+  while (i < block.data.size()) {
+    // Runs of nibble pairs are decoded straight from the buffer, up to the
+    // first status byte when one ends the block.
+    std::size_t pairs = std::min(block.data.size() - i, in.window.size() / 2);
+    const std::uint8_t* const run = in.window.data();
+    if (stop) {
+      std::size_t clean = 0;
+      while (clean < pairs && (run[2 * clean] | run[2 * clean + 1]) < 0x80) ++clean;
+      pairs = clean;
     }
+    for (std::size_t k = 0; k < pairs; ++k) {
+      sum += static_cast<std::uint32_t>(run[2 * k] + run[2 * k + 1]);
+      block.data[i + k] = decode_nibble_pair(run[2 * k], run[2 * k + 1]);
+    }
+    in.window = in.window.subspan(2 * pairs);
+    i += pairs;
+    if (i == block.data.size()) break;
+    // A pair that straddles two reads, or one with a status byte in it.
+    const int first = take(in, stop);
+    if (first < 0) return ended(in, first);
+    const int second = take(in, stop);
+    if (second < 0) return ended(in, second);
     sum += static_cast<std::uint32_t>(first + second);
-    byte = decode_nibble_pair(static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(second));
+    block.data[i++] =
+        decode_nibble_pair(static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(second));
   }
-  const int checksum = next_byte(in);
-  if (checksum < 0) {
-    fault = ended();
-    return std::nullopt;
-  }
-  if (checksum != block_checksum(sum)) {
-    fault = BlockFault::checksum;
-    return std::nullopt;
-  }
-  fault = BlockFault::none;
-  return data;
+  const int checksum = take(in, stop);
+  if (checksum < 0) return ended(in, checksum);
+  block.checksum = static_cast<std::uint8_t>(checksum);
+  block.expected = block_checksum(sum);
+  return block.checksum == block.expected ? BlockFault::none : BlockFault::checksum;
 }
 
 }  // namespace bank

@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <vector>
 
@@ -40,14 +39,33 @@ void write_block(std::span<std::uint8_t>& cursor, std::span<const std::uint8_t> 
 
 enum class BlockFault {
   none,
-  checksum,    // the checksum byte does not match the nibble bytes
-  truncated,   // the data ended before the checksum byte
-  read_error,  // the file could not be read
+  checksum,     // the checksum byte does not match the nibble bytes
+  truncated,    // the data ended before the checksum byte
+  read_error,   // the file could not be read
+  status_byte,  // a byte from 0x80 up stood where a block byte should be
 };
 
-// Reads one block: the count bytes as they stand, count / 2 nibble pairs and
-// the checksum byte. Returns the decoded data bytes, or nothing with `fault`
-// telling why. The stream is always left past what was read.
-std::optional<std::vector<std::uint8_t>> read_block(InputStream& in, BlockFault& fault);
+// One block as read: its data bytes and both checksums, so that a damaged
+// block can still be shown for what it holds.
+struct Block {
+  std::vector<std::uint8_t> data;  // count / 2 data bytes
+  std::uint8_t checksum = 0;       // the checksum byte as it stands
+  std::uint8_t expected = 0;       // the checksum the nibble bytes call for
+};
+
+// How strictly a block is read. A bulk dump is read as it stands; a file
+// scanned for messages of every form follows MIDI, where a byte from 0x80 up
+// always begins a new message, and some editors write a single voice with a
+// count of 0.
+struct BlockRules {
+  bool status_byte_ends = false;  // stop before a byte from 0x80 up (not consumed)
+  std::size_t count_if_zero = 0;  // the count to take when the count bytes say 0
+};
+
+// Reads one block: the count bytes, count / 2 nibble pairs and the checksum
+// byte, into `block`. Returns none, or the fault that stopped it: on a
+// checksum mismatch the block is complete and filled; on any other fault
+// its contents are unspecified. The stream is left past what was read.
+BlockFault read_block(InputStream& in, Block& block, const BlockRules& rules = {});
 
 }  // namespace bank

@@ -6,8 +6,9 @@ namespace bank {
 namespace {
 
 constexpr FieldLayout one(std::string_view label, std::uint8_t byte, std::uint8_t shift,
-                          std::uint8_t width) {
-  return FieldLayout{label, {BitPiece{byte, shift, width, 0}, BitPiece{}}, 1};
+                          std::uint8_t width, std::int16_t lowest = 0,
+                          std::int16_t listed_max = -1) {
+  return FieldLayout{label, {BitPiece{byte, shift, width, 0}, BitPiece{}}, 1, lowest, listed_max};
 }
 
 // Indexed by VoiceField.
@@ -22,11 +23,11 @@ constexpr std::array<FieldLayout, kVoiceFieldCount> kVoiceFields{{
     one("SYNC", 10, 7, 1),
     one("ALG", 12, 0, 3),
     one("FB", 12, 3, 3),
-    one("TRANS", 15, 0, 8),
+    one("TRANS", 15, 0, 8, -128),
     one("MON", 58, 7, 1),
     one("POR", 58, 0, 7),
-    one("CNT", 59, 4, 3),
-    one("PBR", 59, 0, 4),
+    one("CNT", 59, 4, 3, 0, 4),
+    one("PBR", 59, 0, 4, 0, 12),
 }};
 
 // Indexed by OperatorField.
@@ -68,6 +69,16 @@ constexpr bool all_fit() {
 static_assert(all_fit(), "every field lies inside the bytes a listing reads");
 
 }  // namespace
+
+int field_width(const FieldLayout& layout) {
+  int width = 0;
+  for (std::size_t i = 0; i < layout.piece_count; ++i) width += layout.pieces[i].width;
+  return width;
+}
+
+int listed_value(const FieldLayout& layout, int value) {
+  return layout.listed_max >= 0 && value > layout.listed_max ? layout.listed_max : value;
+}
 
 const FieldLayout& voice_field_layout(VoiceField field) {
   return kVoiceFields[static_cast<std::size_t>(field)];

@@ -46,7 +46,21 @@ struct FieldLayout {
   std::string_view label;
   std::array<BitPiece, 2> pieces;
   std::uint8_t piece_count;
+  // Values that a text may give without a warning run from `lowest` to the
+  // largest the field holds; TRANS, a whole byte, is usually written signed
+  // as well as unsigned, so it also takes -128 to -1.
+  std::int16_t lowest = 0;
+  // A listing shows a larger stored value as this one (the instrument knows
+  // no CNT above 4 and no PBR above 12); -1 when every value is shown.
+  std::int16_t listed_max = -1;
 };
+
+// How many bits the field holds, and so its largest value.
+int field_width(const FieldLayout& layout);
+constexpr int field_max(int width) { return (1 << width) - 1; }
+
+// The value a listing shows for the stored value `value`.
+int listed_value(const FieldLayout& layout, int value);
 
 // Byte offsets of voice fields are within the 64-byte voice data; those of
 // operator fields are within the 8 bytes of one operator.

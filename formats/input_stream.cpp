@@ -13,6 +13,7 @@ constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
 InputStream memory_input(std::span<const std::uint8_t> bytes) {
   InputStream in;
   in.window = bytes;
+  in.filled = bytes.size();
   return in;
 }
 
@@ -37,6 +38,7 @@ bool refill(InputStream& in) {
     return false;
   }
   in.window = std::span<const std::uint8_t>(in.buffer.data(), static_cast<std::size_t>(got));
+  in.filled += static_cast<std::uint64_t>(got);
   return true;
 }
 

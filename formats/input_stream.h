@@ -22,7 +22,11 @@ struct InputStream {
   std::vector<std::uint8_t> buffer;      // storage behind the window
   std::span<const std::uint8_t> window;  // bytes read but not yet consumed
   bool failed = false;                   // the file reported a read error
+  std::uint64_t filled = 0;              // bytes brought into the window so far
 };
+
+// Offset from the start of the data of the next byte to be consumed.
+inline std::uint64_t position(const InputStream& in) { return in.filled - in.window.size(); }
 
 InputStream memory_input(std::span<const std::uint8_t> bytes);
 InputStream file_input(std::FILE* file);

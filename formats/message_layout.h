@@ -31,6 +31,8 @@ inline constexpr std::size_t kSystemNumberOffset = 3;
 inline constexpr std::size_t kBankNumberOffset = 6;
 
 inline constexpr int kVoiceCount = 48;
+// The bank-name block and one block for each voice.
+inline constexpr int kBlockCount = 1 + kVoiceCount;
 inline constexpr std::size_t kNameLength = 7;
 
 // Data bytes carried by each kind of block, and the block's size on the wire.

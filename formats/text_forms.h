@@ -66,8 +66,4 @@ constexpr std::size_t written_gap(VoiceField field) {
 }
 inline constexpr std::size_t kWrittenDigits = 3;
 
-// The listing shows CNT and PBR limited to these values.
-inline constexpr int kListedCntLimit = 4;
-inline constexpr int kListedPbrLimit = 12;
-
 }  // namespace bank

@@ -11,11 +11,14 @@
 namespace bank {
 namespace {
 
-// Appends the name bytes up to the first zero byte, at most seven.
+// Appends the name bytes up to the first zero byte, at most seven. A
+// control byte is shown as a space: printed raw it could drive the terminal
+// or break the line, and the compiler stores it as a space anyway.
 void append_name(std::string& out, std::span<const std::uint8_t> bytes) {
-  const auto name = bytes.first(kNameLength);
-  const auto end = std::find(name.begin(), name.end(), std::uint8_t{0});
-  out.append(name.begin(), end);
+  for (const std::uint8_t byte : bytes.first(kNameLength)) {
+    if (byte == 0) break;
+    out += byte < 0x20 ? ' ' : static_cast<char>(byte);
+  }
 }
 
 // Appends `gap` spaces and `value` with at least `digits` digits, zero-padded
@@ -30,13 +33,10 @@ void append_number(std::string& out, std::size_t gap, int value,
   out.append(text.data(), length);
 }
 
-// A voice field as the listing shows it. The instrument knows no CNT above 4
-// and no PBR above 12; larger stored values are shown at the limit.
+// A voice field as the listing shows it.
 int voice_value(std::span<const std::uint8_t, kListedVoiceBytes> block, VoiceField field) {
-  const int value = unpack_field(block, voice_field_layout(field));
-  if (field == VoiceField::CNT) return std::min(value, kListedCntLimit);
-  if (field == VoiceField::PBR) return std::min(value, kListedPbrLimit);
-  return value;
+  const FieldLayout& layout = voice_field_layout(field);
+  return listed_value(layout, unpack_field(block, layout));
 }
 
 // One voice parameter line: the keyword and the columns' values.
@@ -49,14 +49,7 @@ void append_voice_line(std::string& out, std::span<const std::uint8_t, kListedVo
   out += '\n';
 }
 
-}  // namespace
-
-void print_bank_name(std::string& out, std::span<const std::uint8_t, kListedBankNameBytes> block) {
-  out += kBankNameKeyword;
-  append_name(out, block);
-  out += "\n\n";
-}
-
+// "@NN: <name>", then the LFO and VOI lines with their label lines.
 void print_voice_header(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
                         int number) {
   out += kVoiceHeaderKeyword;
@@ -70,6 +63,7 @@ void print_voice_header(std::string& out, std::span<const std::uint8_t, kListedV
   append_voice_line(out, block, kVoiKeyword, kVoiColumns);
 }
 
+// Operator `number` (1-4); operator 1 is preceded by the label line.
 void print_operator(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
                     int number) {
   if (number == 1) out += kOperatorLabels;
@@ -82,9 +76,18 @@ void print_operator(std::string& out, std::span<const std::uint8_t, kListedVoice
   out += '\n';
 }
 
+// The FNC label line and the FNC line.
 void print_functions(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block) {
   out += kFncLabels;
   append_voice_line(out, block, kFncKeyword, kFncColumns);
+}
+
+}  // namespace
+
+void print_bank_name(std::string& out, std::span<const std::uint8_t, kListedBankNameBytes> block) {
+  out += kBankNameKeyword;
+  append_name(out, block);
+  out += "\n\n";
 }
 
 void print_voice(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,

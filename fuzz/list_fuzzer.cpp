@@ -1,23 +1,52 @@
-// Lists arbitrary bytes as a bulk dump. Whatever the bytes, the listing
-// must end in a status without reading past the data; a complete listing
-// has 48 voices.
+// Lists arbitrary bytes as a bulk dump, and scans them for every message of
+// voice data. Whatever the bytes, both must end in a status without reading
+// past the data; a complete listing has 48 voices; and the account of the
+// whole file reads back as bank text without a fault.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
+#include <memory>
 #include <span>
 #include <string>
 
+#include "compiler/bank_text_reader.h"
 #include "formats/input_stream.h"
+#include "formats/message_layout.h"
+#include "fuzz_check.h"
 #include "lister/list_dump.h"
+
+namespace {
+
+std::size_t count_of(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   bank::InputStream in = bank::memory_input(std::span(data, size));
-  std::string text;
-  const bank::ListStatus status = bank::list_dump(in, text);
-  if (status == bank::ListStatus::ok && (std::count(text.begin(), text.end(), '@') < 48 ||
-                                         text.rfind("\n@48: ") == std::string::npos))
-    std::abort();
-  if (status == bank::ListStatus::read_error) std::abort();  // memory cannot fail to read
+  bank::Listing listing;
+  const bank::ListStatus status = bank::list_dump(in, listing);
+  check(status != bank::ListStatus::read_error && status != bank::ListStatus::write_error,
+        "memory cannot fail to read, nor a string to be written");
+  if (status == bank::ListStatus::ok)
+    check(count_of(listing.text, "\n@") == bank::kVoiceCount &&
+              listing.text.rfind("\n@48: ") != std::string::npos,
+          "a complete listing without 48 voices");
+
+  bank::InputStream scan = bank::memory_input(std::span(data, size));
+  bank::Listing all;
+  const bank::ScanSummary summary = bank::list_all(scan, all);
+  check(summary.status == bank::ListStatus::ok, "a scan of memory failed");
+  check(count_of(all.text, "# Message ") == static_cast<std::size_t>(summary.messages),
+        "a message without its comment line");
+  check(std::count(all.warnings.begin(), all.warnings.end(), '\n') == summary.warnings,
+        "warnings miscounted");
+  auto state = std::make_unique<bank::BankState>();
+  bank::InputStream text = bank::memory_input(
+      std::span(reinterpret_cast<const std::uint8_t*>(all.text.data()), all.text.size()));
+  check(bank::read_bank_text(text, *state) == 0, "the account of a file does not read back");
   return 0;
 }

@@ -20,7 +20,11 @@ namespace {
 bool within_listed_limits(const bank::BankState& state) {
   for (int i = 0; i < bank::kVoiceCount; ++i) {
     const bank::VoiceParams& v = state.voices[static_cast<std::size_t>(i)];
-    if ((v.cnt & 7) > 4 || (v.pbr & 15) > 12) return false;
+    for (const bank::VoiceField field : {bank::VoiceField::CNT, bank::VoiceField::PBR}) {
+      const bank::FieldLayout& layout = bank::voice_field_layout(field);
+      const int stored = bank::voice_value(v, field) & bank::field_max(bank::field_width(layout));
+      if (bank::listed_value(layout, stored) != stored) return false;
+    }
     const std::string name(v.name.data(), bank::kNameLength);
     if (name[0] == ' ' && name.find_first_not_of(' ') != std::string::npos) return false;
   }
@@ -34,6 +38,8 @@ std::int64_t read(std::span<const std::uint8_t> text, bank::BankState& state) {
 
 }  // namespace
 
+#include "fuzz_check.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto first = std::make_unique<bank::BankState>();
   if (read(std::span(data, size), *first) != 0) return 0;
@@ -41,14 +47,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!within_listed_limits(*first)) return 0;
 
   bank::InputStream in = bank::memory_input(first->message);
-  std::string listing;
-  if (bank::list_dump(in, listing) != bank::ListStatus::ok) std::abort();
+  bank::Listing listing;
+  check(bank::list_dump(in, listing) == bank::ListStatus::ok, "a built message does not list");
 
   auto second = std::make_unique<bank::BankState>();
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(listing.data());
-  if (read(std::span(bytes, listing.size()), *second) != 0) std::abort();
-  if (second->definition_count != 48 * 8) std::abort();
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(listing.text.data());
+  check(read(std::span(bytes, listing.text.size()), *second) == 0, "a listing does not read back");
+  check(second->definition_count == bank::kVoiceCount * 8, "a listing without 8 lines a voice");
   bank::build_bulk_dump(*second);
-  if (first->message != second->message) std::abort();
+  check(first->message == second->message, "the listing compiles to another message");
   return 0;
 }

@@ -1,9 +1,11 @@
-// Reads arbitrary text as a bank text; when it is accepted, builds the
+// Reads arbitrary text as a bank text, with and without warnings: both
+// readings must store the same. When the text is accepted, builds the
 // message and decodes it again: 6363 bytes, the right header, 49 blocks of
 // the right sizes with every checksum good, and the closing F7.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <span>
 
@@ -12,6 +14,7 @@
 #include "formats/block_codec.h"
 #include "formats/header.h"
 #include "formats/input_stream.h"
+#include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto state = std::make_unique<bank::BankState>();
@@ -19,23 +22,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   state->bank_number = size % 2 == 0 ? 1 : 0;
   bank::InputStream in = bank::memory_input(std::span(data, size));
   const std::int64_t line = bank::read_bank_text(in, *state);
+
+  auto warned = std::make_unique<bank::BankState>();
+  warned->system_number = state->system_number;
+  warned->bank_number = state->bank_number;
+  bank::ReaderWarnings warnings;
+  bank::InputStream again = bank::memory_input(std::span(data, size));
+  check(bank::read_bank_text(again, *warned, &warnings) == line &&
+            warned->reader_error == state->reader_error &&
+            warned->definition_count == state->definition_count &&
+            warned->bank_name == state->bank_name &&
+            std::memcmp(&warned->voices, &state->voices, sizeof state->voices) == 0,
+        "reading with warnings stores something else");
+  for (const bank::ReaderWarning& w : warnings.lines)
+    check(w.line >= 1 && (line == 0 || w.line < line), "a warning outside the lines read");
   if (line != 0) {
-    if (state->reader_error < 1 || state->reader_error > 5) std::abort();
+    check(state->reader_error >= 1 && state->reader_error <= 5, "error code out of 1-5");
     return 0;
   }
   bank::build_bulk_dump(*state);
 
   const std::span<const std::uint8_t> message(state->message);
-  if (!bank::is_bulk_dump_header(message.first<bank::kHeaderSize>())) std::abort();
-  if (message[3] != state->system_number || message[6] != state->bank_number) std::abort();
+  check(bank::is_bulk_dump_header(message.first<bank::kHeaderSize>()), "header not a bulk dump");
+  check(message[3] == state->system_number && message[6] == state->bank_number,
+        "system or bank number not in the header");
   bank::InputStream decoded = bank::memory_input(message.subspan(bank::kHeaderSize));
-  for (int i = 0; i < 49; ++i) {
-    bank::BlockFault fault = bank::BlockFault::none;
-    const auto block = bank::read_block(decoded, fault);
-    if (!block || block->size() != (i == 0 ? 32U : 64U)) std::abort();
-    for (std::size_t k = 0; k < 7; ++k)
-      if ((*block)[k] < 0x20 || (*block)[k] > 0x7F) std::abort();  // names are cleaned
+  bank::Block block;
+  for (int i = 0; i < bank::kBlockCount; ++i) {
+    check(bank::read_block(decoded, block) == bank::BlockFault::none, "a block does not decode");
+    check(block.data.size() == (i == 0 ? bank::kBankNameDataSize : bank::kVoiceDataSize),
+          "a block of the wrong size");
+    for (std::size_t k = 0; k < bank::kNameLength; ++k)
+      check(block.data[k] >= 0x20 && block.data[k] <= 0x7F, "a name character not cleaned");
   }
-  if (bank::next_byte(decoded) != bank::kSysExEnd || bank::next_byte(decoded) != -1) std::abort();
+  check(bank::next_byte(decoded) == bank::kSysExEnd && bank::next_byte(decoded) == -1,
+        "no F7 at the end, or bytes after it");
   return 0;
 }

@@ -1,9 +1,11 @@
-// Checking and decoding a bulk dump, one block at a time, into bank text.
+// Checking and decoding voice data, one block at a time, into bank text.
 //
-// The dump is read as a stream: the header, then 49 blocks, each found by
-// the count bytes it carries. Nothing after the 49th block is read.
+// A dump is read as a stream: the header, then 49 blocks, each found by the
+// count bytes it carries. Nothing after the 49th block is read.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "formats/input_stream.h"
@@ -17,20 +19,35 @@ enum class ListStatus {
   unexpected_end,    // the data ends inside a block
   block_size_error,  // a block carries fewer data bytes than are listed from it
   read_error,        // the file could not be read
+  write_error,       // the listing could not be written out
 };
 
-// The bank-name block and the 48 voice blocks.
-inline constexpr int kListedBlockCount = 49;
+// Where a listing goes. Lines are appended to `text` and warnings to
+// `warnings`; when `out` (or `err`) is set, they are written there after
+// every block and cleared, so that a long listing goes out as it is made
+// and memory stays flat. Without a file they accumulate.
+struct Listing {
+  std::string text;
+  std::string warnings;
+  std::FILE* out = nullptr;
+  std::FILE* err = nullptr;
+};
 
-// Reads the seven header bytes and checks them.
-ListStatus check_dump_header(InputStream& in);
+// Checks the header of a bulk dump and lists its 49 blocks, stopping at the
+// first fault; what was listed before the fault stays listed.
+ListStatus list_dump(InputStream& in, Listing& listing);
 
-// Reads block `index` (0: the bank name, 1-48: the voices) and appends its
-// lines of bank text to `text`. Nothing is appended unless the block is good.
-ListStatus list_block(InputStream& in, int index, std::string& text);
+// What a scan of a whole file for voice data found.
+struct ScanSummary {
+  std::int64_t messages = 0;           // messages of voice data, complete or not
+  std::int64_t warnings = 0;           // damaged blocks and messages that ended early
+  ListStatus status = ListStatus::ok;  // ok, read_error or write_error
+};
 
-// Checks the header and lists all 49 blocks into `text`, stopping at the
-// first fault; what was listed before it stays in `text`.
-ListStatus list_dump(InputStream& in, std::string& text);
+// Lists every message of voice data in the stream, in any of its forms
+// (bank dump, voice RAM dump, single voice), with a comment line before each
+// and for each run of other bytes. Damaged blocks are listed for what they
+// hold, with a warning.
+ScanSummary list_all(InputStream& in, Listing& listing);
 
 }  // namespace bank

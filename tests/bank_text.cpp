@@ -14,8 +14,8 @@ std::int64_t read_text(std::string_view text, bank::BankState& state) {
 
 std::string list_message(std::span<const std::uint8_t> message) {
   bank::InputStream in = bank::memory_input(message);
-  std::string text;
-  return bank::list_dump(in, text) == bank::ListStatus::ok ? text : std::string();
+  bank::Listing listing;
+  return bank::list_dump(in, listing) == bank::ListStatus::ok ? listing.text : std::string();
 }
 
 }  // namespace testing_support

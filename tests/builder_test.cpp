@@ -18,11 +18,10 @@ using bank::BankState;
 std::vector<std::vector<std::uint8_t>> decode_blocks(const BankState& state) {
   bank::InputStream in = bank::memory_input(std::span(state.message).subspan(bank::kHeaderSize));
   std::vector<std::vector<std::uint8_t>> blocks;
-  for (int i = 0; i < 49; ++i) {
-    bank::BlockFault fault = bank::BlockFault::none;
-    auto block = bank::read_block(in, fault);
-    EXPECT_TRUE(block.has_value()) << "block " << i;
-    blocks.push_back(block.value_or(std::vector<std::uint8_t>{}));
+  for (int i = 0; i < bank::kBlockCount; ++i) {
+    bank::Block block;
+    EXPECT_EQ(bank::read_block(in, block), bank::BlockFault::none) << "block " << i;
+    blocks.push_back(block.data);
   }
   EXPECT_EQ(bank::next_byte(in), 0xF7);
   EXPECT_EQ(bank::next_byte(in), -1);
@@ -44,7 +43,7 @@ TEST(Builder, HeaderAndFraming) {
   }
   EXPECT_EQ(state.message[6362], 0xF7);
   const auto blocks = decode_blocks(state);
-  ASSERT_EQ(blocks.size(), 49U);
+  ASSERT_EQ(blocks.size(), static_cast<std::size_t>(bank::kBlockCount));
   EXPECT_EQ(blocks[0].size(), 32U);
   EXPECT_EQ(blocks[48].size(), 64U);
 }

@@ -1,0 +1,60 @@
+// What the reader notices, with -w, in a text it accepts: lines it ignores
+// that look like definitions, values cut to their fields, voice and
+// operator numbers it brings into range, names it cuts or cleans. None of
+// these changes what is read; they are reported so that a slip in a
+// hand-edited text does not pass unseen.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/message_layout.h"
+
+namespace bank {
+
+enum class WarningCode {
+  not_a_keyword,         // text: the word before the colon
+  tab_before_keyword,    // text: the keyword as written
+  value_outside,         // label; numbers: value, lowest, highest, stored
+  lists_back_as,         // label; numbers: value, listed
+  voice_above_range,     // numbers: voice number
+  voice_below_range,     // numbers: voice number
+  no_colon_after_voice,  //
+  operator_outside,      // numbers: operator number, operator used
+  voice_defined_again,   // numbers: voice, line of its first header
+  no_voice_header_yet,   //
+  name_cut,              // text: the name as written; cut: what is kept
+  name_character,        // numbers: the byte
+  text_after_values,     //
+};
+
+struct ReaderWarning {
+  std::int64_t line = 0;
+  WarningCode code = WarningCode::not_a_keyword;
+  std::string_view label;
+  std::array<std::int64_t, 4> numbers{};
+  std::string text;
+  std::string cut;
+};
+
+// Collected while reading, for one text.
+struct ReaderWarnings {
+  std::vector<ReaderWarning> lines;  // in line order, and in column order within a line
+  bool bank_name_seen = false;
+  // The line of the first header that selected each voice (0: none yet).
+  std::array<std::int64_t, kVoiceCount> first_header{};
+  // Voices that a header selected or a parameter line reached.
+  std::array<bool, kVoiceCount> defined{};
+};
+
+// "Warning in line N: TEXT\n"
+std::string format_warning(const ReaderWarning& warning);
+
+// The warnings about the whole text, for a text read to its end: no bank
+// name line, and the voices it left undefined, as ranges ("2-5, 9, 13-48").
+std::string summary_warnings(const ReaderWarnings& warnings);
+
+}  // namespace bank

@@ -1,0 +1,46 @@
+#include "header.h"
+
+namespace bank {
+namespace {
+
+// Consumes the next byte when it lies in [low, high]; -1 otherwise.
+int accept(InputStream& in, int low, int high) {
+  const int byte = peek_byte(in);
+  if (byte < low || byte > high) return -1;
+  next_byte(in);
+  return byte;
+}
+
+}  // namespace
+
+std::optional<MessageHeader> read_message_header(InputStream& in) {
+  if (accept(in, kSysExStart, kSysExStart) < 0 || accept(in, kManufacturerId, kManufacturerId) < 0)
+    return std::nullopt;
+  MessageHeader header;
+  const int third = accept(in, 0x00, 0x7F);
+  if (third < 0) return std::nullopt;
+  if (third < kSystemNumberCount) {
+    header.form = MessageForm::voice_ram_dump;
+    header.system_number = third;
+    if (accept(in, kVoiceRamDumpId, kVoiceRamDumpId) < 0) return std::nullopt;
+    return header;
+  }
+  if (third != kBulkDumpId) return std::nullopt;
+  header.system_number = accept(in, 0x00, kSystemNumberCount - 1);
+  if (header.system_number < 0) return std::nullopt;
+  const int kind = accept(in, 0x00, kSingleVoiceBase + kInstrumentCount - 1);
+  if (kind < 0 || (kind != 0x00 && kind < kSingleVoiceBase) || accept(in, 0x00, 0x00) < 0)
+    return std::nullopt;
+  if (kind == 0x00) {
+    header.form = MessageForm::bank_dump;
+    header.number = accept(in, 0x00, 0x7F);
+  } else {
+    header.form = MessageForm::single_voice;
+    header.number = kind - kSingleVoiceBase;
+    if (accept(in, 0x00, 0x00) < 0) header.number = -1;
+  }
+  if (header.number < 0) return std::nullopt;
+  return header;
+}
+
+}  // namespace bank
