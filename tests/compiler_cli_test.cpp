@@ -2,6 +2,7 @@
 // statuses, option handling, output names and the files left afterwards.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -119,12 +120,92 @@ TEST_F(CompilerCli, FailedWritesAreReportedAndPartialFilesRemoved) {
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(file_exists("/dev/full"));  // a device is never removed
 
+  // Past a file-size limit the write fails instead of the signal killing
+  // the program.
   RunOptions small;
   small.file_size_limit = 1000;
   r = compile({"bank.txt", "out.syx"}, small);
   EXPECT_EQ(r.out, "Error: Cannot write out.syx\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_FALSE(file_exists(path("out.syx")));
+}
+
+TEST_F(CompilerCli, OutputThatIsTheInputIsRefused) {
+  const std::string text = read_file(path("bank.txt"));
+  write_file(path("voice.syx"), text);
+  ASSERT_EQ(::link(path("bank.txt").c_str(), path("hard.syx").c_str()), 0);
+  ASSERT_EQ(::symlink("bank.txt", path("soft.syx").c_str()), 0);
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"bank.txt", "bank.txt"}, "bank.txt"},
+      {{"-w", "voice.syx"}, "voice.syx"},  // the derived name is the input's
+      {{"bank.txt", "hard.syx"}, "hard.syx"},
+      {{"bank.txt", "soft.syx"}, "soft.syx"},
+      {{"bank.txt", "./bank.txt"}, "./bank.txt"},
+  };
+  for (const auto& [args, output] : cases) {
+    RunResult r = compile(args);
+    EXPECT_EQ(r.out, "Error: Output " + output + " is the input file\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(read_file(path(args.back())), text) << output;
+  }
+  // A faulty text still gets its own message first.
+  write_file(path("bad.syx"), "LFO: 1\n");
+  RunResult r = compile({"bad.syx"});
+  EXPECT_EQ(r.out, "Error in line 1: LFO definition is wrong\n");
+}
+
+TEST_F(CompilerCli, FailedWritesTouchNothingButTheFileWritten) {
+  // A link to a regular file, under a file-size limit: the link and its
+  // target stay, the target is emptied, no partial dump is left anywhere.
+  write_file(path("target.syx"), "old");
+  ASSERT_EQ(::symlink("target.syx", path("link.syx").c_str()), 0);
+  RunOptions small;
+  small.file_size_limit = 2048;
+  RunResult r = compile({"bank.txt", "link.syx"}, small);
+  EXPECT_EQ(r.out, "Error: Cannot write link.syx\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(file_exists(path("link.syx")));
+  EXPECT_EQ(read_file(path("target.syx")), "");
+
+  // A device reached through a link: the link is never removed.
+  ASSERT_EQ(::symlink("/dev/full", path("full.syx").c_str()), 0);
+  r = compile({"bank.txt", "full.syx"});
+  EXPECT_EQ(r.out, "Error: Cannot write full.syx\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(file_exists(path("full.syx")));
+}
+
+TEST_F(CompilerCli, HelpAndVersionIntoAFullOutputFail) {
+  RunOptions full;
+  full.stdout_path = "/dev/full";
+  for (const char* option : {"--help", "--version"}) {
+    RunResult r = compile({option}, full);
+    EXPECT_EQ(r.err, "Error: Cannot write standard output\n") << option;
+    EXPECT_EQ(r.status, 1) << option;
+  }
+}
+
+TEST_F(CompilerCli, WarningsChangeNothingElse) {
+  // A text with slips, one without, and one with a fault: the file written
+  // and the status are the same with -w; the warnings come first.
+  write_file(path("slips.txt"), read_file(kExample) + "\tLFO: 1\n@01: Again\n");
+  write_file(path("bad.txt"), "Lfo: 1\nLFO: 1\n");
+  for (const std::string name : {"bank", "slips", "bad"}) {
+    RunResult plain = compile({name + ".txt", name + ".plain"});
+    RunResult warned = compile({"-w", name + ".txt", name + ".warned"});
+    EXPECT_EQ(plain.status, warned.status) << name;
+    EXPECT_EQ(read_file(path(name + ".plain")), read_file(path(name + ".warned"))) << name;
+    EXPECT_EQ(warned.out.substr(warned.out.size() - plain.out.size()), plain.out) << name;
+    EXPECT_EQ(warned.err, "");
+  }
+  RunResult r = compile({"-w", "slips.txt", "slips.warned"});
+  EXPECT_EQ(r.out,
+            "Warning in line 629: a tab stands before \"LFO:\"; the line is ignored\n"
+            "Warning in line 630: voice 1 is defined again (first in line 5); the later lines "
+            "win\n");
+  EXPECT_EQ(compile({"-w", "bad.txt"}).out,
+            "Warning in line 1: \"Lfo:\" is not a keyword; the line is ignored\n"
+            "Error in line 2: LFO definition is wrong\n");
 }
 
 TEST_F(CompilerCli, SystemAndBankOptions) {

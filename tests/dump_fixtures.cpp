@@ -50,6 +50,28 @@ std::vector<std::uint8_t> sample_dump() {
   return make_dump("Samples", voices);
 }
 
+std::string voice_ram_dump(const std::vector<std::uint8_t>& bank_dump, int system_number) {
+  std::string bytes{'\xF0', '\x43', static_cast<char>(system_number), '\x0C'};
+  bytes.append(bank_dump.begin() + bank::kHeaderSize, bank_dump.end());
+  return bytes;
+}
+
+std::string single_voice(const VoiceData& voice, int system_number, int instrument) {
+  std::string bytes{'\xF0',
+                    '\x43',
+                    '\x75',
+                    static_cast<char>(system_number),
+                    static_cast<char>(0x08 + instrument),
+                    '\x00',
+                    '\x00'};
+  std::vector<std::uint8_t> block(bank::kVoiceBlockSize);
+  std::span<std::uint8_t> cursor(block);
+  bank::write_block(cursor, voice);
+  bytes.append(block.begin(), block.end());
+  bytes += '\xF7';
+  return bytes;
+}
+
 std::string as_string(const std::vector<std::uint8_t>& bytes) {
   return std::string(bytes.begin(), bytes.end());
 }

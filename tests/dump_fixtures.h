@@ -25,6 +25,14 @@ std::vector<std::uint8_t> make_dump(std::string_view bank_name,
 // make_dump of 48 sample voices named "Voice01" to "Voice48".
 std::vector<std::uint8_t> sample_dump();
 
+// The same bank as a voice RAM dump: F0 43 <system> 0C, the 49 blocks of
+// `bank_dump`, F7.
+std::string voice_ram_dump(const std::vector<std::uint8_t>& bank_dump, int system_number);
+
+// A single-voice message: F0 43 75 <system> <08 + instrument> 00 00, the
+// voice block, F7.
+std::string single_voice(const VoiceData& voice, int system_number, int instrument);
+
 std::string as_string(const std::vector<std::uint8_t>& bytes);
 
 }  // namespace testing_support

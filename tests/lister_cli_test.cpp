@@ -243,6 +243,65 @@ TEST_F(ListerCli, FailedWriteOfTheListingIsAnError) {
   EXPECT_EQ(r.status, 1);
 }
 
+TEST_F(ListerCli, ListingPastAFileSizeLimitIsReported) {
+  const std::string file = path("bank.syx");
+  write_file(file, as_string(sample_dump()));
+  testing_support::RunOptions limited;
+  limited.stdout_path = path("listing.txt");
+  limited.file_size_limit = 1000;
+  RunResult r = testing_support::run_program(kLister, {file}, limited);
+  EXPECT_EQ(r.err, "Error: Cannot write standard output\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(ListerCli, ControlBytesInNamesListAsSpaces) {
+  std::array<testing_support::VoiceData, 48> voices{};
+  voices[0] = testing_support::sample_voice("Pi\nano\x01", 0);
+  voices[1] = testing_support::sample_voice("\x1B[2J\x7F\xE9", 1);
+  RunResult r =
+      list_bytes(as_string(testing_support::make_dump("A\x1B"
+                                                      "B\tC\r",
+                                                      voices)));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.substr(0, 14), "FB-01:A B C \n\n");
+  EXPECT_NE(r.out.find("\n@01: Pi ano \n"), std::string::npos);
+  EXPECT_NE(r.out.find("\n@02:  [2J\x7F\xE9\n"), std::string::npos);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2 + 48 * 13);
+}
+
+TEST_F(ListerCli, AllStatusesAndStreams) {
+  const std::string bank = as_string(sample_dump());
+  std::string damaged = bank;
+  damaged[74 + 131 * 2 + 130] ^= 0x01;  // checksum of voice 3
+  const std::string none =
+      "Error: \"" + path("bank.syx") + "\" is not contain the FB-01 inst bulk data.\n";
+  struct Case {
+    std::string bytes;
+    std::string first_line;
+    std::string err;
+    int status;
+  };
+  const Case cases[] = {
+      {"xx" + bank, "# Skipped 2 bytes at byte 0\n", "", 0},
+      {damaged, "# Message 1 at byte 0: bank dump, system 0, bank 0\n",
+       "Warning: message 1, voice 3: checksum is 0x", 1},
+      {"not a dump", "# Skipped 10 bytes at byte 0\n", none, 1},
+      {"", "", none, 1},
+      {bank.substr(0, 7), "# Message 1 at byte 0: bank dump, system 0, bank 0\n",
+       "Warning: message 1 ends after the header\n", 1},
+  };
+  for (const Case& c : cases) {
+    write_file(path("bank.syx"), c.bytes);
+    RunResult r = testing_support::run_program(kLister, {"--all", path("bank.syx")});
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), c.first_line);
+    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+    EXPECT_EQ(r.status, c.status) << c.first_line;
+  }
+  RunResult r = testing_support::run_program(kLister, {"--all"});
+  EXPECT_EQ(r.out, "Usage: " + kLister + " bulkdump.syx\n");
+  EXPECT_EQ(r.status, 1);
+}
+
 TEST_F(ListerCli, DirectoryIsAReadError) {
   RunResult r = testing_support::run_program(kLister, {dir_});
   EXPECT_EQ(r.out, "");

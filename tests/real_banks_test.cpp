@@ -62,8 +62,10 @@ TEST_F(RealBanks, ListAndCompileBack) {
     const int system = static_cast<unsigned char>(original[3]);
     const int bank = static_cast<unsigned char>(original[6]);
     RunResult compiled = testing_support::run_program(
-        kCompiler, {"-s" + std::to_string(system), "-b" + std::to_string(bank), text, rebuilt});
+        kCompiler,
+        {"-w", "-s" + std::to_string(system), "-b" + std::to_string(bank), text, rebuilt});
     ASSERT_EQ(compiled.status, 0) << compiled.out;
+    EXPECT_EQ(compiled.out, "");  // a listing of a real bank gives no warning
 
     // The text carries everything but two things, so only these bytes may
     // differ: byte 6, where a bank number other than 0 or 1 (the ROM banks)
@@ -99,6 +101,40 @@ TEST_F(RealBanks, NonConformingSamplesAreRefused) {
     ++checked;
   }
   if (checked == 0) GTEST_SKIP() << "no non-conforming samples in " << kBanks;
+}
+
+TEST_F(RealBanks, VoiceRamDumpListsWithAllAndCompilesToTheSameBlocks) {
+  const fs::path ram = kBanks / "negative-ram1-dump-f0430c.syx";
+  if (!fs::exists(ram)) GTEST_SKIP() << "no voice RAM dump in " << kBanks;
+  RunResult listed = testing_support::run_program(kLister, {"--all", ram.string()});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.err, "");
+  EXPECT_EQ(listed.out.substr(0, listed.out.find('\n') + 1),
+            "# Message 1 at byte 0: voice RAM dump, system 0\n");
+  EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '@'), 48);
+
+  const std::string text = dir_ + "/ram.txt";
+  const std::string rebuilt = dir_ + "/ram.syx";
+  testing_support::write_file(text, listed.out);
+  RunResult compiled = testing_support::run_program(kCompiler, {"-w", text, rebuilt});
+  ASSERT_EQ(compiled.status, 0) << compiled.out;
+  EXPECT_EQ(compiled.out, "");
+  // The bank dump's blocks follow its 7-byte header, the RAM dump's its
+  // 4-byte one; they differ only in bank-name byte 7 and that checksum.
+  const std::string original = read_file(ram.string());
+  const std::string bytes = read_file(rebuilt);
+  ASSERT_EQ(original.size(), 6360U);
+  ASSERT_EQ(bytes.size(), 6363U);
+  for (std::size_t i = 0; i + 4 < original.size(); ++i) {
+    if (bytes[7 + i] == original[4 + i]) continue;
+    EXPECT_TRUE(i == 2 + 2 * 7 || i == 2 + 2 * 7 + 1 || i == 66) << "block offset " << i;
+  }
+}
+
+TEST(Example, GivesNoWarning) {
+  RunResult r = testing_support::run_program(kCompiler, {"-w", EXAMPLE_TEXT_PATH, "/dev/null"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
 }
 
 }  // namespace

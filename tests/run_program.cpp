@@ -64,8 +64,9 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     if (!options.working_directory.empty() && ::chdir(options.working_directory.c_str()) != 0)
       ::_exit(126);
     if (options.file_size_limit >= 0) {
-      // A write past the limit then fails with EFBIG instead of a signal.
-      ::signal(SIGXFSZ, SIG_IGN);
+      // SIGXFSZ keeps its default action: the programs must see to it that
+      // a write past the limit fails instead of killing them.
+      ::signal(SIGXFSZ, SIG_DFL);
       const rlimit limit{static_cast<rlim_t>(options.file_size_limit),
                          static_cast<rlim_t>(options.file_size_limit)};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
