@@ -74,13 +74,6 @@ void skip_blanks(Cursor& c) {
 bool is_digit(int ch) { return ch >= '0' && ch <= '9'; }
 
 // Adds the run of digits at the cursor to `magnitude`, modulo 2^32.
-inline void take_digits(LineCursor& c, std::uint32_t& magnitude) {
-  const std::uint8_t* p = c.p;
-  while (p != c.end && is_digit(*p)) magnitude = magnitude * 10U + (*p++ - '0');
-  c.p = p;
-  c.ch = p != c.end ? *p : '\n';
-}
-
 inline void take_digits(StreamCursor& c, std::uint32_t& magnitude) {
   while (is_digit(c.ch)) {
     magnitude = magnitude * 10U + static_cast<std::uint32_t>(c.ch - '0');

@@ -8,8 +8,8 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build" --prefix "$prefix" > /dev/null
-for f in bin/text2syx bin/syx2text share/man/man1/text2syx.1 share/man/man1/syx2text.1 \
-         share/man/man5/banktext.5; do
+for f in bin/text2syx bin/syx2text share/man/man1/text2syx.1.gz share/man/man1/syx2text.1.gz \
+         share/man/man5/banktext.5.gz share/doc/syxbank/LICENSE; do
   [ -f "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 "$prefix/bin/text2syx" -s1 -b1 "$source_dir/examples/studio-a.txt" "$prefix/studio-a.syx"

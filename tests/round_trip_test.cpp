@@ -9,6 +9,7 @@
 #include "bank_text.h"
 #include "compiler/bank_text_reader.h"
 #include "compiler/dump_builder.h"
+#include "formats/field_layout.h"
 
 namespace {
 
@@ -101,9 +102,14 @@ class TextMaker {
                (chance(4) ? " trailing words" : "") + eol();
       }
       default:
-        return spaces() + "FNC:" + gap() + value(1) + gap() + value(7) + gap() + value(3, 4) +
-               gap() + value(4, 12) + eol();
+        return spaces() + "FNC:" + gap() + value(1) + gap() + value(7) + gap() +
+               value(3, listed_max(bank::VoiceField::CNT)) + gap() +
+               value(4, listed_max(bank::VoiceField::PBR)) + eol();
     }
+  }
+
+  static int listed_max(bank::VoiceField field) {
+    return bank::voice_field_layout(field).listed_max;
   }
 
   std::mt19937 rng_;
