@@ -17,21 +17,27 @@ constexpr int kEnd = -1;
 // from any platform read alike, and both read a line's end as '\n' (or kEnd
 // at the end of the input). The parsing below is written once for both.
 //
-// LineCursor walks a whole line that lies in the input buffer: nearly every
-// line does, and there a step is a pointer increment. StreamCursor reads
-// from the stream one character at a time; it takes the rare line that runs
-// over the end of the buffer, and so a line of any length, in the same small
-// memory.
+// LineCursor walks a line that ends inside the input buffer: nearly every
+// line does, and there a step is a pointer increment. Its bound is the last
+// newline in the buffer; no step ever passes a newline, so it stays within
+// its own line. StreamCursor reads from the stream one character at a time;
+// it takes the rare line that runs over the end of the buffer, and so a line
+// of any length, in the same small memory.
 
 struct LineCursor {
-  const std::uint8_t* p;    // the character under the cursor, or `end`
-  const std::uint8_t* end;  // the line's newline (or the CR before it)
+  const std::uint8_t* p;    // the byte under the cursor
+  const std::uint8_t* end;  // the last newline in the buffer, at or after p
   int ch;
 };
 
+// The byte at `p`, as a character: a CR directly before a newline is the
+// line's end. The byte after a CR is there to look at, since the buffer
+// ends in a newline.
+inline int char_at(const std::uint8_t* p) { return *p == '\r' && p[1] == '\n' ? '\n' : *p; }
+
 inline void advance(LineCursor& c) {
   if (c.p != c.end) ++c.p;
-  c.ch = c.p != c.end ? *c.p : '\n';
+  c.ch = char_at(c.p);
 }
 
 struct StreamCursor {
@@ -105,17 +111,16 @@ bool read_integer(Cursor& c, int& value) {
 }
 
 // The same for a line in the buffer, straight over its bytes: this is
-// where most of the reading time goes.
-inline bool read_integer(LineCursor& c, int& value) {
-  const std::uint8_t* p = c.p;
-  const std::uint8_t* const end = c.end;
-  // The written form: one space and three digits.
+// where most of the reading time goes. The written form, one space and
+// three digits, is taken in one step. The bound is a newline, so the byte
+// after three digits can always be looked at.
+inline const std::uint8_t* scan_integer(const std::uint8_t* p, const std::uint8_t* end, int& value,
+                                        bool& found) {
   if (end - p >= 4 && p[0] == ' ' && is_digit(p[1]) && is_digit(p[2]) && is_digit(p[3]) &&
-      (end - p == 4 || !is_digit(p[4]))) {
+      !is_digit(p[4])) {
     value = (p[1] - '0') * 100 + (p[2] - '0') * 10 + (p[3] - '0');
-    c.p = p + 4;
-    c.ch = c.p != end ? *c.p : '\n';
-    return true;
+    found = true;
+    return p + 4;
   }
   while (p != end && is_blank(*p)) ++p;
   bool negative = false;
@@ -123,11 +128,26 @@ inline bool read_integer(LineCursor& c, int& value) {
   std::uint32_t magnitude = 0;
   const std::uint8_t* const digits = p;
   while (p != end && is_digit(*p)) magnitude = magnitude * 10U + (*p++ - '0');
+  found = p != digits;
+  if (found) value = static_cast<int>(negative ? 0U - magnitude : magnitude);
+  return p;
+}
+
+inline bool read_integer(LineCursor& c, int& value) {
+  bool found = false;
+  c.p = scan_integer(c.p, c.end, value, found);
+  c.ch = char_at(c.p);
+  return found;
+}
+
+template <std::size_t N>
+bool read_integers(LineCursor& c, std::array<int, N>& values) {
+  const std::uint8_t* p = c.p;
+  bool found = true;
+  for (std::size_t i = 0; i < N && found; ++i) p = scan_integer(p, c.end, values[i], found);
   c.p = p;
-  c.ch = p != end ? *p : '\n';
-  if (p == digits) return false;
-  value = static_cast<int>(negative ? 0U - magnitude : magnitude);
-  return true;
+  c.ch = char_at(p);
+  return found;
 }
 
 template <class Cursor, std::size_t N>
@@ -188,17 +208,22 @@ LineKind match_keyword(Cursor& c, std::string_view& consumed) {
 }
 
 // The same for a line in the buffer: a whole keyword is compared at once.
+// Only a line that begins like a keyword but is none is walked again, for
+// the characters that matched.
 inline LineKind match_keyword(LineCursor& c, std::string_view& consumed) {
   const auto room = static_cast<std::size_t>(c.end - c.p);
+  bool begins_like_one = false;
   for (const Keyword& k : kKeywords) {
-    if (static_cast<unsigned char>(k.text[0]) == c.ch && room >= k.text.size() &&
-        std::equal(k.text.begin(), k.text.end(), c.p)) {
+    if (static_cast<unsigned char>(k.text[0]) != c.ch) continue;
+    begins_like_one = true;
+    if (room >= k.text.size() && std::equal(k.text.begin(), k.text.end(), c.p)) {
       c.p += k.text.size();
-      c.ch = c.p != c.end ? *c.p : '\n';
+      c.ch = char_at(c.p);
       consumed = k.text;
       return k.kind;
     }
   }
+  if (!begins_like_one) return LineKind::other;
   return match_keyword<LineCursor>(c, consumed);
 }
 
@@ -469,6 +494,13 @@ void skip_rest_of_line(StreamCursor& c) {
   }
 }
 
+// The last newline in `bytes`, or null.
+const std::uint8_t* last_newline(std::span<const std::uint8_t> bytes) {
+  for (std::size_t i = bytes.size(); i > 0; --i)
+    if (bytes[i - 1] == '\n') return &bytes[i - 1];
+  return nullptr;
+}
+
 }  // namespace
 
 std::string_view reader_error_message(int code) {
@@ -487,20 +519,27 @@ std::string_view reader_error_message(int code) {
 
 std::int64_t read_bank_text(InputStream& input, BankState& state, ReaderWarnings* warnings) {
   Reader r{state, warnings};
+  std::uint64_t scanned = 0;            // input.filled when the buffer was scanned
+  const std::uint8_t* bound = nullptr;  // the buffer's last newline
   for (;;) {
     if (input.window.empty() && !refill(input)) return 0;
+    const std::uint8_t* const start = input.window.data();
+    if (input.filled != scanned) {  // a new buffer
+      scanned = input.filled;
+      bound = last_newline(input.window);
+    }
     ++r.line;
     int error = kReaderOk;
-    const std::uint8_t* const start = input.window.data();
-    const auto* newline =
-        static_cast<const std::uint8_t*>(std::memchr(start, '\n', input.window.size()));
-    if (newline != nullptr) {
-      // The whole line is in the buffer; a CR before its newline is part of
-      // the line end.
-      const std::uint8_t* end = newline;
-      if (end != start && end[-1] == '\r') --end;
-      LineCursor c{start, end, start != end ? *start : '\n'};
+    if (bound != nullptr && start <= bound) {
+      LineCursor c{start, bound, char_at(start)};
       error = read_line(r, c);
+      // The cursor stopped in its line: often on the newline, or on the CR
+      // before it; otherwise the newline is searched for.
+      const std::uint8_t* newline = c.p;
+      if (*newline == '\r' && newline[1] == '\n') ++newline;
+      if (*newline != '\n')
+        newline = static_cast<const std::uint8_t*>(
+            std::memchr(newline, '\n', static_cast<std::size_t>(bound - newline) + 1));
       input.window = input.window.subspan(static_cast<std::size_t>(newline - start) + 1);
     } else {
       StreamCursor c{input, kEnd};

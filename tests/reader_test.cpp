@@ -2,6 +2,7 @@
 // which line it reports when a line is malformed.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -194,6 +195,37 @@ TEST(Reader, CrLfReadsLikeLf) {
   EXPECT_EQ(name_of(b.bank_name), std::string("Bank\n  "));
   EXPECT_EQ(std::memcmp(&a.voices, &b.voices, sizeof a.voices), 0);
   EXPECT_EQ(a.definition_count, b.definition_count);
+}
+
+TEST(Reader, AFileReadsLikeMemoryAcrossBufferEnds) {
+  // Lines of many lengths, with LF and CR LF, over several input buffers:
+  // the reading must not depend on where a buffer ends.
+  std::string text;
+  for (int i = 0; text.size() < 300000; ++i) {
+    const std::string eol = i % 3 == 0 ? "\r\n" : "\n";
+    text += "@" + std::to_string(i % 50) + ": N" + std::to_string(i) + eol;
+    text += "# " + std::string(static_cast<std::size_t>(i % 97), 'c') + eol;
+    text += "OP" + std::to_string(i % 5) + ":" + kOpValues +
+            std::string(static_cast<std::size_t>(i % 7), ' ') + eol;
+    text += "FNC: " + std::to_string(i) + " 2 3 4" + eol + "FB-01:B" + std::to_string(i % 13) + eol;
+  }
+  text += "VOI: 1 2";  // a fault on the last line, which has no newline
+  BankState from_memory;
+  const std::int64_t line = read_text(text, from_memory);
+  ASSERT_GT(line, 0);
+
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), file), text.size());
+  std::rewind(file);
+  BankState from_file;
+  bank::InputStream in = bank::file_input(file);
+  EXPECT_EQ(bank::read_bank_text(in, from_file), line);
+  std::fclose(file);
+  EXPECT_EQ(from_file.reader_error, from_memory.reader_error);
+  EXPECT_EQ(from_file.definition_count, from_memory.definition_count);
+  EXPECT_EQ(name_of(from_file.bank_name), name_of(from_memory.bank_name));
+  EXPECT_EQ(std::memcmp(&from_file.voices, &from_memory.voices, sizeof from_file.voices), 0);
 }
 
 }  // namespace
