@@ -6,6 +6,8 @@
 #   tests:            libgtest-dev, groff-base (the manual-page test)
 #   asan and fuzz:    clang, libclang-rt-14-dev (sanitizer and fuzzer runtimes)
 #   bench:            libbenchmark-dev (bench/compare.sh: hyperfine, time)
+#   windows:          g++-mingw-w64-x86-64-posix, wine64 (tests), libgtest-dev
+#                     (its sources), groff-base (the pages in the zip)
 
 # Stops with a message naming the package that provides `what`.
 function(syxbank_missing what package)
@@ -20,7 +22,17 @@ macro(syxbank_check_tools)
       syxbank_missing("Ninja, the build tool of the presets," ninja-build)
     endif()
   endif()
-  if(CMAKE_CXX_COMPILER AND NOT IS_ABSOLUTE "${CMAKE_CXX_COMPILER}")
+  if(CMAKE_TOOLCHAIN_FILE MATCHES "mingw")
+    find_program(SYXBANK_MINGW x86_64-w64-mingw32-g++-posix)
+    if(NOT SYXBANK_MINGW)
+      syxbank_missing("The MinGW-w64 compiler x86_64-w64-mingw32-g++-posix"
+                      g++-mingw-w64-x86-64-posix)
+    endif()
+    find_program(SYXBANK_WINE_LOADER NAMES wine64 wine PATHS /usr/lib/wine)
+    if(NOT SYXBANK_WINE_LOADER)
+      syxbank_missing("Wine, which runs the Windows tests," wine64)
+    endif()
+  elseif(CMAKE_CXX_COMPILER AND NOT IS_ABSOLUTE "${CMAKE_CXX_COMPILER}")
     find_program(SYXBANK_CXX ${CMAKE_CXX_COMPILER})
     if(NOT SYXBANK_CXX)
       if(CMAKE_CXX_COMPILER MATCHES "clang")

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bank_state.h"
 #include "bank_text_reader.h"
@@ -44,7 +45,8 @@ void print_warnings(const bank::ReaderWarnings& warnings, bool summary) {
 }
 
 int compile(const char* input_name, const std::string& output_name, bool with_warnings) {
-  std::FILE* input = std::fopen(input_name, "r");
+  // Binary: the reader itself takes CR LF as a line end, on every system.
+  std::FILE* input = bank::open_file(input_name, "rb");
   if (input == nullptr) {
     std::printf("Error: Cannot open %s\n", input_name);
     return 1;
@@ -84,7 +86,7 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
 
   bank::build_bulk_dump(g_state);
 
-  std::FILE* output = std::fopen(output_name.c_str(), "wb");
+  std::FILE* output = bank::open_file(output_name.c_str(), "wb");
   if (output == nullptr) {
     std::printf("Error: Cannot open %s\n", output_name.c_str());
     return 1;
@@ -106,8 +108,12 @@ int finish_output() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  bank::ignore_file_size_signal();
+int main(int argc, char** system_argv) {
+  bank::prepare_process();
+  const std::vector<std::string> args = bank::utf8_arguments(argc, system_argv);
+  std::vector<const char*> pointers;
+  for (const std::string& arg : args) pointers.push_back(arg.c_str());
+  const char* const* const argv = pointers.data();
   const char* program = argc > 0 ? argv[0] : "text2syx";
   if (argc < 2) {
     std::printf(kUsage, program);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "formats/file_services.h"
+
 namespace bank {
 namespace {
 
@@ -53,7 +55,7 @@ std::size_t find_last_char(std::string_view text, char ch) {
 }
 
 std::string derive_output_name(std::string_view input) {
-  const std::size_t slash = input.rfind('/');
+  const std::size_t slash = input.find_last_of(kPathSeparators);
   const std::size_t base = slash == std::string_view::npos ? 0 : slash + 1;
   const std::size_t dot = find_last_char(input.substr(base), '.');
   return std::string(input.substr(0, base + dot)) + ".syx";

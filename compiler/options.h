@@ -30,7 +30,7 @@ std::size_t find_last_char(std::string_view text, char ch);
 
 // The input name with its extension, if any, replaced by ".syx". Only the
 // last path component is searched for the extension: "old.dir/bank" gives
-// "old.dir/bank.syx".
+// "old.dir/bank.syx" (on Windows also "old.dir\bank" and "C:bank").
 std::string derive_output_name(std::string_view input);
 
 }  // namespace bank

@@ -69,7 +69,10 @@ std::string summary_warnings(const ReaderWarnings& warnings) {
     while (last < kVoiceCount && !warnings.defined[static_cast<std::size_t>(last)]) ++last;
     if (!ranges.empty()) ranges += ", ";
     ranges += std::to_string(v);
-    if (last > v) ranges += "-" + std::to_string(last);
+    if (last > v) {
+      ranges += '-';
+      ranges += std::to_string(last);
+    }
     undefined += last - v + 1;
   }
   if (undefined == 1) out += "Warning: voice " + ranges + " is not defined; it is blank\n";

@@ -1,17 +1,44 @@
 // The few services of the operating system that the programs need beyond
-// standard C++ files: telling whether two names are one file, removing a
-// file that a failed write left behind without touching anything else, and
-// having a write past a file-size limit fail instead of killing the process.
-// Everything that differs between systems is kept here.
+// standard C++: opening files by UTF-8 names, reading what a file or pipe
+// holds now, telling whether two names are one file, removing a file that a
+// failed write left behind without touching anything else, and the process
+// settings every run needs. Everything that differs between systems is kept
+// here, in one implementation for POSIX systems and one for Windows.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace bank {
 
-// A write past the file-size limit then fails like any other write,
-// instead of ending the process by a signal.
-void ignore_file_size_signal();
+// Characters that end a directory part of a path: '/' everywhere; on
+// Windows also '\' and the ':' after a drive letter.
+#ifdef _WIN32
+inline constexpr std::string_view kPathSeparators = "\\/:";
+#else
+inline constexpr std::string_view kPathSeparators = "/";
+#endif
+
+// Settings for the whole run: a write past the file-size limit fails like
+// any other write instead of ending the process by a signal; on Windows the
+// console shows the UTF-8 that the programs print.
+void prepare_process();
+
+// The command-line arguments as UTF-8, whatever the system's code page.
+std::vector<std::string> utf8_arguments(int argc, char** argv);
+
+// std::fopen with a UTF-8 file name.
+std::FILE* open_file(const char* path, const char* mode);
+
+// Reads what the file has now, up to buffer.size() bytes, without waiting
+// for a full buffer (a pipe hands over what it holds). Returns the count, 0
+// at the end of the file, or -1 on a read error.
+std::int64_t read_some(std::FILE* file, std::span<std::uint8_t> buffer);
 
 // True when `path` names the same file as the open `file` (a hard or
 // symbolic link to it included). False when `path` does not exist yet.

@@ -1,9 +1,8 @@
 #include "input_stream.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+
+#include "file_services.h"
 
 namespace bank {
 namespace {
@@ -26,13 +25,10 @@ InputStream file_input(std::FILE* file) {
 bool refill(InputStream& in) {
   if (in.file == nullptr || in.failed) return false;
   if (in.buffer.empty()) in.buffer.resize(kBufferSize);
-  // read() hands over what a pipe or terminal holds now instead of waiting
+  // read_some() hands over what a pipe or terminal holds now instead of waiting
   // for a full buffer, so the listing of a dump that arrives through a pipe
   // does not wait on bytes it does not need.
-  ssize_t got = 0;
-  do {
-    got = ::read(::fileno(in.file), in.buffer.data(), in.buffer.size());
-  } while (got < 0 && errno == EINTR);
+  const std::int64_t got = read_some(in.file, in.buffer);
   if (got <= 0) {
     in.failed = got < 0;
     return false;

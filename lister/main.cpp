@@ -6,6 +6,8 @@
 // message of voice data in the file is listed, damaged or not.
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "formats/file_services.h"
 #include "formats/input_stream.h"
@@ -39,7 +41,7 @@ bool finish_output() {
 }
 
 int list(const char* path, bool all) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = bank::open_file(path, "rb");
   if (file == nullptr) {
     std::fprintf(stderr, "Error: Cannot open %s\n", path);
     return 1;
@@ -70,8 +72,12 @@ int list(const char* path, bool all) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  bank::ignore_file_size_signal();
+int main(int argc, char** system_argv) {
+  bank::prepare_process();
+  const std::vector<std::string> args = bank::utf8_arguments(argc, system_argv);
+  std::vector<const char*> pointers;
+  for (const std::string& arg : args) pointers.push_back(arg.c_str());
+  const char* const* const argv = pointers.data();
   const char* program = argc > 0 ? argv[0] : "syx2text";
   const bool all = argc > 1 && std::strcmp(argv[1], "--all") == 0;
   const int first = all ? 2 : 1;

@@ -1,10 +1,9 @@
 // text2syx as a user runs it, alone and together with syx2text: messages,
 // statuses, option handling, output names and the files left afterwards.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -36,7 +35,7 @@ class CompilerCli : public ::testing::Test {
     dir_ = testing_support::make_temp_dir();
     write_file(path("bank.txt"), read_file(kExample));
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void TearDown() override { testing_support::remove_tree(dir_); }
 
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
@@ -107,14 +106,15 @@ TEST_F(CompilerCli, FailuresPrintOnStandardOutputAndLeaveNoFile) {
   EXPECT_EQ(r.out, "Error: Cannot open no/such/dir/out.syx\n");
   EXPECT_EQ(r.status, 1);
 
-  ASSERT_EQ(::mkdir(path("folder").c_str(), 0700), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(testing_support::utf8_path(path("folder"))));
   r = compile({"folder"});
-  EXPECT_EQ(r.out, "Error: Cannot read folder\n");
+  EXPECT_EQ(r.out, std::string(testing_support::kFolderFault) + "folder\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_FALSE(file_exists(path("folder.syx")));
 }
 
 TEST_F(CompilerCli, FailedWritesAreReportedAndPartialFilesRemoved) {
+  SKIP_ON_WINDOWS("no device that refuses writes, no file-size limit");
   RunResult r = compile({"bank.txt", "/dev/full"});
   EXPECT_EQ(r.out, "Error: Cannot write /dev/full\n");
   EXPECT_EQ(r.status, 1);
@@ -133,15 +133,21 @@ TEST_F(CompilerCli, FailedWritesAreReportedAndPartialFilesRemoved) {
 TEST_F(CompilerCli, OutputThatIsTheInputIsRefused) {
   const std::string text = read_file(path("bank.txt"));
   write_file(path("voice.syx"), text);
-  ASSERT_EQ(::link(path("bank.txt").c_str(), path("hard.syx").c_str()), 0);
-  ASSERT_EQ(::symlink("bank.txt", path("soft.syx").c_str()), 0);
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
+  std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"bank.txt", "bank.txt"}, "bank.txt"},
       {{"-w", "voice.syx"}, "voice.syx"},  // the derived name is the input's
-      {{"bank.txt", "hard.syx"}, "hard.syx"},
-      {{"bank.txt", "soft.syx"}, "soft.syx"},
       {{"bank.txt", "./bank.txt"}, "./bank.txt"},
   };
+  // Links, where the system lets a user make them (Windows may not).
+  std::error_code hard;
+  std::error_code soft;
+  std::filesystem::create_hard_link(path("bank.txt"), path("hard.syx"), hard);
+  std::filesystem::create_symlink("bank.txt", path("soft.syx"), soft);
+#ifndef _WIN32
+  ASSERT_FALSE(hard || soft);
+#endif
+  if (!hard) cases.push_back({{"bank.txt", "hard.syx"}, "hard.syx"});
+  if (!soft) cases.push_back({{"bank.txt", "soft.syx"}, "soft.syx"});
   for (const auto& [args, output] : cases) {
     RunResult r = compile(args);
     EXPECT_EQ(r.out, "Error: Output " + output + " is the input file\n");
@@ -157,8 +163,9 @@ TEST_F(CompilerCli, OutputThatIsTheInputIsRefused) {
 TEST_F(CompilerCli, FailedWritesTouchNothingButTheFileWritten) {
   // A link to a regular file, under a file-size limit: the link and its
   // target stay, the target is emptied, no partial dump is left anywhere.
+  SKIP_ON_WINDOWS("no file-size limit, no device that refuses writes");
   write_file(path("target.syx"), "old");
-  ASSERT_EQ(::symlink("target.syx", path("link.syx").c_str()), 0);
+  std::filesystem::create_symlink("target.syx", path("link.syx"));
   RunOptions small;
   small.file_size_limit = 2048;
   RunResult r = compile({"bank.txt", "link.syx"}, small);
@@ -168,7 +175,7 @@ TEST_F(CompilerCli, FailedWritesTouchNothingButTheFileWritten) {
   EXPECT_EQ(read_file(path("target.syx")), "");
 
   // A device reached through a link: the link is never removed.
-  ASSERT_EQ(::symlink("/dev/full", path("full.syx").c_str()), 0);
+  std::filesystem::create_symlink("/dev/full", path("full.syx"));
   r = compile({"bank.txt", "full.syx"});
   EXPECT_EQ(r.out, "Error: Cannot write full.syx\n");
   EXPECT_EQ(r.status, 1);
@@ -176,8 +183,7 @@ TEST_F(CompilerCli, FailedWritesTouchNothingButTheFileWritten) {
 }
 
 TEST_F(CompilerCli, HelpAndVersionIntoAFullOutputFail) {
-  RunOptions full;
-  full.stdout_path = "/dev/full";
+  const RunOptions full = testing_support::refusing_output();
   for (const char* option : {"--help", "--version"}) {
     RunResult r = compile({option}, full);
     EXPECT_EQ(r.err, "Error: Cannot write standard output\n") << option;
@@ -259,13 +265,22 @@ TEST_F(CompilerCli, OptionsEndAtTheInputName) {
 }
 
 TEST_F(CompilerCli, DerivedOutputNames) {
-  ASSERT_EQ(::mkdir(path("old.dir").c_str(), 0700), 0);
-  ASSERT_EQ(::mkdir(path("dir").c_str(), 0700), 0);
-  const std::pair<std::string, std::string> cases[] = {
-      {"a.b.txt", "a.b.syx"},       {"plain", "plain.syx"},
-      {".txt", ".txt.syx"},         {"old.dir/bank", "old.dir/bank.syx"},
-      {"dir/.txt", "dir/.txt.syx"}, {"dir/v1.2.txt", "dir/v1.2.syx"},
+  for (const char* dir : {"old.dir", "dir", "B\xC3\xA4nke"})
+    ASSERT_TRUE(std::filesystem::create_directory(testing_support::utf8_path(path(dir))));
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {"a.b.txt", "a.b.syx"},
+      {"plain", "plain.syx"},
+      {".txt", ".txt.syx"},
+      {"old.dir/bank", "old.dir/bank.syx"},
+      {"dir/.txt", "dir/.txt.syx"},
+      {"dir/v1.2.txt", "dir/v1.2.syx"},
+      // Names beyond ASCII: "Bänke/Flöte.txt".
+      {"B\xC3\xA4nke/Fl\xC3\xB6te.txt", "B\xC3\xA4nke/Fl\xC3\xB6te.syx"},
   };
+#ifdef _WIN32
+  cases.push_back({"old.dir\\tune", "old.dir\\tune.syx"});
+  cases.push_back({"B\xC3\xA4nke\\Horn.v2", "B\xC3\xA4nke\\Horn.syx"});
+#endif
   for (const auto& [input, output] : cases) {
     write_file(path(input), read_file(kExample));
     RunResult r = compile({input});
@@ -273,6 +288,9 @@ TEST_F(CompilerCli, DerivedOutputNames) {
     EXPECT_TRUE(file_exists(path(output))) << input << " -> " << output;
   }
   EXPECT_FALSE(file_exists(path("old.syx")));
+  RunResult listed = testing_support::run_program(kLister, {path("B\xC3\xA4nke/Fl\xC3\xB6te.syx")});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.err, "");
 }
 
 TEST_F(CompilerCli, ExampleListsBackAsWritten) {

@@ -1,10 +1,12 @@
 // syx2text as a user runs it: what it prints on each stream, and its status.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <string>
 #include <vector>
@@ -24,7 +26,7 @@ const std::string kLister = SYX2TEXT_PATH;
 class ListerCli : public ::testing::Test {
  protected:
   void SetUp() override { dir_ = testing_support::make_temp_dir(); }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void TearDown() override { testing_support::remove_tree(dir_); }
 
   // Writes `bytes` to a file and lists it.
   RunResult list_bytes(const std::string& bytes) {
@@ -41,7 +43,7 @@ class ListerCli : public ::testing::Test {
       const std::string dir = testing_support::make_temp_dir();
       write_file(dir + "/full.syx", as_string(sample_dump()));
       RunResult r = testing_support::run_program(kLister, {dir + "/full.syx"});
-      std::system(("rm -rf '" + dir + "'").c_str());
+      testing_support::remove_tree(dir);
       return r.out;
     }();
     return listing;
@@ -193,6 +195,7 @@ TEST_F(ListerCli, CountsInTheFileFindTheNextBlock) {
 }
 
 TEST_F(ListerCli, PipesAndTrailingBytesListLikeAPlainFile) {
+  SKIP_ON_WINDOWS("no /dev/stdin");
   std::string bytes = as_string(sample_dump());
   bytes += std::string(200000, '\x55');
   const std::string file = path("bank.syx");
@@ -206,6 +209,9 @@ TEST_F(ListerCli, PipesAndTrailingBytesListLikeAPlainFile) {
 }
 
 TEST_F(ListerCli, ListsFromAPipeWithoutWaitingForItsEnd) {
+#ifdef _WIN32
+  SKIP_ON_WINDOWS("no named pipes in the file system, no /dev/stdin");
+#else
   // The writer sends a dump and keeps the pipe open for a long while: the
   // listing needs nothing more, so it must end while the writer still holds
   // the pipe.
@@ -231,19 +237,19 @@ TEST_F(ListerCli, ListsFromAPipeWithoutWaitingForItsEnd) {
   EXPECT_TRUE(writer_still_open);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, full_listing());
+#endif
 }
 
 TEST_F(ListerCli, FailedWriteOfTheListingIsAnError) {
   const std::string file = path("bank.syx");
   write_file(file, as_string(sample_dump()));
-  testing_support::RunOptions full;
-  full.stdout_path = "/dev/full";
-  RunResult r = testing_support::run_program(kLister, {file}, full);
+  RunResult r = testing_support::run_program(kLister, {file}, testing_support::refusing_output());
   EXPECT_EQ(r.err, "Error: Cannot write standard output\n");
   EXPECT_EQ(r.status, 1);
 }
 
 TEST_F(ListerCli, ListingPastAFileSizeLimitIsReported) {
+  SKIP_ON_WINDOWS("no file-size limit");
   const std::string file = path("bank.syx");
   write_file(file, as_string(sample_dump()));
   testing_support::RunOptions limited;
@@ -302,10 +308,23 @@ TEST_F(ListerCli, AllStatusesAndStreams) {
   EXPECT_EQ(r.status, 1);
 }
 
+TEST_F(ListerCli, ListingUsesTheSystemsLineEnds) {
+  RunResult r = list_bytes(as_string(sample_dump()));
+  ASSERT_EQ(r.status, 0);
+  std::string expected = full_listing();
+#ifdef _WIN32
+  // The console's line ends: CR LF.
+  for (std::size_t at = expected.find('\n'); at != std::string::npos;
+       at = expected.find('\n', at + 2))
+    expected.insert(at, 1, '\r');
+#endif
+  EXPECT_EQ(r.raw_out, expected);
+}
+
 TEST_F(ListerCli, DirectoryIsAReadError) {
   RunResult r = testing_support::run_program(kLister, {dir_});
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "Error: Cannot read " + dir_ + "\n");
+  EXPECT_EQ(r.err, testing_support::kFolderFault + dir_ + "\n");
   EXPECT_EQ(r.status, 1);
 }
 

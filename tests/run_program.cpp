@@ -1,90 +1,58 @@
+// File helpers of the program-level tests, the same on every system. Paths
+// are UTF-8, as the programs take them.
 #include "run_program.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 namespace testing_support {
 
+namespace fs = std::filesystem;
+
+fs::path utf8_path(const std::string& path) {
+  return fs::path(std::u8string(path.begin(), path.end()));
+}
+
 std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(utf8_path(path), std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
 }
 
 void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(utf8_path(path), std::ios::binary | std::ios::trunc);
   out << bytes;
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 bool file_exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(utf8_path(path), ec));
 }
 
 std::string make_temp_dir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern =
-      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/syxbank-test-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  return pattern;
+  static std::atomic<unsigned> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path dir = fs::temp_directory_path() / ("syxbank-test-" + std::to_string(stamp) +
+                                                      "-" + std::to_string(counter++));
+    std::error_code ec;
+    if (fs::create_directory(dir, ec)) {
+      const std::u8string name = dir.u8string();
+      return std::string(name.begin(), name.end());
+    }
+  }
+  throw std::runtime_error("cannot make a temporary directory");
 }
 
-RunResult run_program(const std::string& program, const std::vector<std::string>& args,
-                      const RunOptions& options) {
-  const std::string dir = make_temp_dir();
-  const std::string out_path = options.stdout_path.empty() ? dir + "/out" : options.stdout_path;
-  const std::string err_path = dir + "/err";
-
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-
-  const pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    const int in = ::open(options.stdin_path.c_str(), O_RDONLY);
-    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (in < 0 || out < 0 || err < 0) ::_exit(126);
-    ::dup2(in, 0);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    if (!options.working_directory.empty() && ::chdir(options.working_directory.c_str()) != 0)
-      ::_exit(126);
-    if (options.file_size_limit >= 0) {
-      // SIGXFSZ keeps its default action: the programs must see to it that
-      // a write past the limit fails instead of killing them.
-      ::signal(SIGXFSZ, SIG_DFL);
-      const rlimit limit{static_cast<rlim_t>(options.file_size_limit),
-                         static_cast<rlim_t>(options.file_size_limit)};
-      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
-    }
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  int wstatus = 0;
-  ::waitpid(pid, &wstatus, 0);
-
-  RunResult result;
-  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  if (options.stdout_path.empty()) result.out = read_file(out_path);
-  result.err = read_file(err_path);
-  ::unlink(err_path.c_str());
-  if (options.stdout_path.empty()) ::unlink(out_path.c_str());
-  ::rmdir(dir.c_str());
-  return result;
+void remove_tree(const std::string& path) {
+  std::error_code ec;
+  fs::remove_all(utf8_path(path), ec);
 }
 
 }  // namespace testing_support

@@ -1,16 +1,32 @@
-#include "file_services.h"
-
+// File and process services on POSIX systems (Linux, macOS, the BSDs).
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+
+#include "file_services.h"
 
 namespace bank {
 
-void ignore_file_size_signal() {
+void prepare_process() {
 #ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
+}
+
+std::vector<std::string> utf8_arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+std::FILE* open_file(const char* path, const char* mode) { return std::fopen(path, mode); }
+
+std::int64_t read_some(std::FILE* file, std::span<std::uint8_t> buffer) {
+  ssize_t got = 0;
+  do {
+    got = ::read(::fileno(file), buffer.data(), buffer.size());
+  } while (got < 0 && errno == EINTR);
+  return got;
 }
 
 bool names_open_file(const char* path, std::FILE* file) {
