@@ -63,16 +63,15 @@ BlockFault read_block(InputStream& in, Block& block, const BlockRules& rules) {
   while (i < block.data.size()) {
     // Runs of nibble pairs are decoded straight from the buffer, up to the
     // first status byte when one ends the block.
-    std::size_t pairs = std::min(block.data.size() - i, in.window.size() / 2);
+    const std::size_t available = std::min(block.data.size() - i, in.window.size() / 2);
     const std::uint8_t* const run = in.window.data();
-    if (stop) {
-      std::size_t clean = 0;
-      while (clean < pairs && (run[2 * clean] | run[2 * clean + 1]) < 0x80) ++clean;
-      pairs = clean;
-    }
-    for (std::size_t k = 0; k < pairs; ++k) {
-      sum += static_cast<std::uint32_t>(run[2 * k] + run[2 * k + 1]);
-      block.data[i + k] = decode_nibble_pair(run[2 * k], run[2 * k + 1]);
+    std::size_t pairs = 0;
+    for (; pairs < available; ++pairs) {
+      const std::uint8_t first = run[2 * pairs];
+      const std::uint8_t second = run[2 * pairs + 1];
+      if (stop && (first | second) >= 0x80) break;
+      sum += static_cast<std::uint32_t>(first + second);
+      block.data[i + pairs] = decode_nibble_pair(first, second);
     }
     in.window = in.window.subspan(2 * pairs);
     i += pairs;
