@@ -48,6 +48,15 @@ check 1 "$s2t" "$work/cut.syx"
 { head -c 300 "$work/bank.syx"; printf '\017'; tail -c +302 "$work/bank.syx"; } > "$work/bad.syx"
 check 1 "$s2t" "$work/bad.syx"
 check 1 "$s2t" "$work"
+check 1 "$t2s" -w "$work/bank.txt" "$work/bank.txt"
+printf 'Lfo: 1\n\tOP1: 1\n@60: X\nLFO: 1 2 3 4 5 6 7 800 x\n@1: TooLongName\n@1:\n' > "$work/slips.txt"
+cat "$work/bank.txt" >> "$work/slips.txt"
+check 0 "$t2s" -w "$work/slips.txt"
+check 1 "$t2s" -w "$work/bad.txt"
+cat "$work/bad.syx" "$work/cut.syx" "$work/bank.txt" > "$work/mixed.syx"
+check 1 "$s2t" --all "$work/mixed.syx"
+check 0 "$s2t" --all "$work/bank.syx"
+check 1 "$s2t" --all "$work/bank.txt"
 status=0
 valgrind -q --error-exitcode=99 --leak-check=full "$s2t" "$work/bank.syx" > /dev/full 2> "$work/err" || status=$?
 [ "$status" -eq 1 ] || { echo "memcheck: listing to /dev/full: status $status"; cat "$work/err"; exit 1; }
