@@ -110,10 +110,9 @@ int finish_output() {
 
 int main(int argc, char** system_argv) {
   bank::prepare_process();
-  const std::vector<std::string> args = bank::utf8_arguments(argc, system_argv);
-  std::vector<const char*> pointers;
-  for (const std::string& arg : args) pointers.push_back(arg.c_str());
-  const char* const* const argv = pointers.data();
+  bank::Arguments arguments;
+  bank::utf8_arguments(argc, system_argv, arguments);
+  const char* const* const argv = arguments.argv.data();
   const char* program = argc > 0 ? argv[0] : "text2syx";
   if (argc < 2) {
     std::printf(kUsage, program);

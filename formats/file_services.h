@@ -29,8 +29,15 @@ inline constexpr std::string_view kPathSeparators = "/";
 // console shows the UTF-8 that the programs print.
 void prepare_process();
 
-// The command-line arguments as UTF-8, whatever the system's code page.
-std::vector<std::string> utf8_arguments(int argc, char** argv);
+// The command-line arguments as UTF-8, whatever the system's code page,
+// and pointers to them in the form of argv.
+struct Arguments {
+  std::vector<std::string> values;
+  std::vector<const char*> argv;  // into `values`
+};
+void utf8_arguments(int argc, char** argv, Arguments& arguments);
+// The values alone, as each system gives them.
+std::vector<std::string> utf8_argument_values(int argc, char** argv);
 
 // std::fopen with a UTF-8 file name.
 std::FILE* open_file(const char* path, const char* mode);
@@ -53,5 +60,20 @@ bool names_open_file(const char* path, std::FILE* file);
 // file should be unbuffered, so that nothing is left to be written after
 // the cut.
 bool close_output(std::FILE* file, const char* path, bool written);
+
+// What the two implementations provide for close_output and
+// names_open_file: a file's identity (device and inode, or volume and
+// index), cutting an open file to zero length, and removing a name only
+// while it names a regular file of a given identity, not a link to one.
+struct FileIdentity {
+  bool known = false;
+  bool regular = false;  // a regular file (not a device, pipe or console)
+  std::uint64_t device = 0;
+  std::uint64_t index = 0;
+};
+FileIdentity identity_of_open(std::FILE* file);
+FileIdentity identity_of_path(const char* path);
+void cut_to_zero(std::FILE* file);
+void remove_if_same(const char* path, const FileIdentity& identity);
 
 }  // namespace bank

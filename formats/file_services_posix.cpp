@@ -15,7 +15,7 @@ void prepare_process() {
 #endif
 }
 
-std::vector<std::string> utf8_arguments(int argc, char** argv) {
+std::vector<std::string> utf8_argument_values(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
 
@@ -29,35 +29,41 @@ std::int64_t read_some(std::FILE* file, std::span<std::uint8_t> buffer) {
   return got;
 }
 
-bool names_open_file(const char* path, std::FILE* file) {
-  struct stat open_file {};
-  struct stat named {};
-  if (::fstat(::fileno(file), &open_file) != 0 || ::stat(path, &named) != 0) return false;
-  return open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
+namespace {
+
+FileIdentity identity(const struct stat& st) {
+  FileIdentity id;
+  id.known = true;
+  id.regular = S_ISREG(st.st_mode);
+  id.device = static_cast<std::uint64_t>(st.st_dev);
+  id.index = static_cast<std::uint64_t>(st.st_ino);
+  return id;
 }
 
-bool close_output(std::FILE* file, const char* path, bool written) {
-  struct stat opened {};
-  const bool regular = ::fstat(::fileno(file), &opened) == 0 && S_ISREG(opened.st_mode);
-  bool closed = false;
-  if (std::fflush(file) == 0 && written) {
-    closed = true;
-    if (std::fclose(file) == 0) return true;
-  }
-  if (!closed) {
-    // Whatever happens to the name, no partial dump stays in the file. A
-    // failed cut leaves only the removal below to do.
-    if (regular) {
-      const int cut = ::ftruncate(::fileno(file), 0);
-      static_cast<void>(cut);
-    }
-    std::fclose(file);
-  }
-  struct stat named {};
-  if (regular && ::lstat(path, &named) == 0 && S_ISREG(named.st_mode) &&
-      named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
+}  // namespace
+
+FileIdentity identity_of_open(std::FILE* file) {
+  struct stat st {};
+  return ::fstat(::fileno(file), &st) == 0 ? identity(st) : FileIdentity{};
+}
+
+FileIdentity identity_of_path(const char* path) {
+  struct stat st {};
+  return ::stat(path, &st) == 0 ? identity(st) : FileIdentity{};
+}
+
+void cut_to_zero(std::FILE* file) {
+  // A failed cut leaves only the removal of the name to do.
+  const int cut = ::ftruncate(::fileno(file), 0);
+  static_cast<void>(cut);
+}
+
+void remove_if_same(const char* path, const FileIdentity& wanted) {
+  struct stat st {};
+  if (::lstat(path, &st) != 0) return;  // lstat: a symbolic link is not its target
+  const FileIdentity named = identity(st);
+  if (named.regular && named.device == wanted.device && named.index == wanted.index)
     std::remove(path);
-  return false;
 }
 
 }  // namespace bank

@@ -36,42 +36,37 @@ HANDLE handle_of(std::FILE* file) {
 }
 
 // The volume and index that identify a file, as POSIX has device and inode.
-struct Identity {
-  DWORD volume = 0;
-  DWORD high = 0;
-  DWORD low = 0;
-  DWORD attributes = 0;
-};
-
-bool identity_of(HANDLE handle, Identity& id) {
+FileIdentity identity_of(HANDLE handle, bool& reparse_point) {
   BY_HANDLE_FILE_INFORMATION info{};
-  if (handle == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle, &info)) return false;
-  id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, info.dwFileAttributes};
-  return true;
+  FileIdentity id;
+  if (handle == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle, &info)) return id;
+  id.known = true;
+  id.regular = ::GetFileType(handle) == FILE_TYPE_DISK &&
+               (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  id.device = info.dwVolumeSerialNumber;
+  id.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  reparse_point = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  return id;
 }
 
 // The identity of the file a path names; with `follow` false, of a link
 // itself rather than its target.
-bool identity_of(const char* path, bool follow, Identity& id) {
+FileIdentity identity_of(const char* path, bool follow, bool& reparse_point) {
   const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
   HANDLE handle =
       ::CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, flags, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool ok = identity_of(handle, id);
+  if (handle == INVALID_HANDLE_VALUE) return FileIdentity{};
+  const FileIdentity id = identity_of(handle, reparse_point);
   ::CloseHandle(handle);
-  return ok;
-}
-
-bool same(const Identity& a, const Identity& b) {
-  return a.volume == b.volume && a.high == b.high && a.low == b.low;
+  return id;
 }
 
 }  // namespace
 
 void prepare_process() { ::SetConsoleOutputCP(CP_UTF8); }
 
-std::vector<std::string> utf8_arguments(int argc, char** argv) {
+std::vector<std::string> utf8_argument_values(int argc, char** argv) {
   int count = 0;
   wchar_t** wide_args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   if (wide_args == nullptr || count != argc) {
@@ -93,34 +88,28 @@ std::int64_t read_some(std::FILE* file, std::span<std::uint8_t> buffer) {
   return ::_read(::_fileno(file), buffer.data(), size);
 }
 
-bool names_open_file(const char* path, std::FILE* file) {
-  Identity open_file;
-  Identity named;
-  return identity_of(handle_of(file), open_file) && identity_of(path, true, named) &&
-         same(open_file, named);
+FileIdentity identity_of_open(std::FILE* file) {
+  bool reparse_point = false;
+  return identity_of(handle_of(file), reparse_point);
 }
 
-bool close_output(std::FILE* file, const char* path, bool written) {
-  Identity opened;
-  const bool regular =
-      ::GetFileType(handle_of(file)) == FILE_TYPE_DISK && identity_of(handle_of(file), opened);
-  bool closed = false;
-  if (std::fflush(file) == 0 && written) {
-    closed = true;
-    if (std::fclose(file) == 0) return true;
-  }
-  if (!closed) {
-    if (regular) {
-      const int cut = ::_chsize_s(::_fileno(file), 0);
-      static_cast<void>(cut);
-    }
-    std::fclose(file);
-  }
-  Identity named;
-  if (regular && identity_of(path, false, named) &&
-      (named.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && same(named, opened))
+FileIdentity identity_of_path(const char* path) {
+  bool reparse_point = false;
+  return identity_of(path, true, reparse_point);
+}
+
+void cut_to_zero(std::FILE* file) {
+  // A failed cut leaves only the removal of the name to do.
+  const int cut = ::_chsize_s(::_fileno(file), 0);
+  static_cast<void>(cut);
+}
+
+void remove_if_same(const char* path, const FileIdentity& wanted) {
+  bool reparse_point = false;
+  const FileIdentity named = identity_of(path, false, reparse_point);
+  if (named.known && named.regular && !reparse_point && named.device == wanted.device &&
+      named.index == wanted.index)
     ::_wremove(wide(path).c_str());
-  return false;
 }
 
 }  // namespace bank

@@ -74,10 +74,9 @@ int list(const char* path, bool all) {
 
 int main(int argc, char** system_argv) {
   bank::prepare_process();
-  const std::vector<std::string> args = bank::utf8_arguments(argc, system_argv);
-  std::vector<const char*> pointers;
-  for (const std::string& arg : args) pointers.push_back(arg.c_str());
-  const char* const* const argv = pointers.data();
+  bank::Arguments arguments;
+  bank::utf8_arguments(argc, system_argv, arguments);
+  const char* const* const argv = arguments.argv.data();
   const char* program = argc > 0 ? argv[0] : "syx2text";
   const bool all = argc > 1 && std::strcmp(argv[1], "--all") == 0;
   const int first = all ? 2 : 1;
