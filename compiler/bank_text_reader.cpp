@@ -211,11 +211,17 @@ LineKind match_keyword(Cursor& c, std::string_view& consumed) {
 // Only a line that begins like a keyword but is none is walked again, for
 // the characters that matched.
 inline LineKind match_keyword(LineCursor& c, std::string_view& consumed) {
+  // Most lines that begin with no keyword (comments, label lines, blank
+  // lines) are told at their first character.
+  static constexpr std::array<bool, 256> kBegins = [] {
+    std::array<bool, 256> begins{};
+    for (const Keyword& k : kKeywords) begins[static_cast<unsigned char>(k.text[0])] = true;
+    return begins;
+  }();
+  if (c.ch < 0 || !kBegins[static_cast<std::size_t>(c.ch)]) return LineKind::other;
   const auto room = static_cast<std::size_t>(c.end - c.p);
-  bool begins_like_one = false;
   for (const Keyword& k : kKeywords) {
     if (static_cast<unsigned char>(k.text[0]) != c.ch) continue;
-    begins_like_one = true;
     if (room >= k.text.size() && std::equal(k.text.begin(), k.text.end(), c.p)) {
       c.p += k.text.size();
       c.ch = char_at(c.p);
@@ -223,7 +229,6 @@ inline LineKind match_keyword(LineCursor& c, std::string_view& consumed) {
       return k.kind;
     }
   }
-  if (!begins_like_one) return LineKind::other;
   return match_keyword<LineCursor>(c, consumed);
 }
 
