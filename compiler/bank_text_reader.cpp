@@ -31,8 +31,8 @@ struct LineCursor {
 };
 
 // The byte at `p`, as a character: a CR directly before a newline is the
-// line's end. The byte after a CR is there to look at, since the buffer
-// ends in a newline.
+// line's end. The byte after a CR can always be looked at, since the
+// cursor's bound is a newline.
 inline int char_at(const std::uint8_t* p) { return *p == '\r' && p[1] == '\n' ? '\n' : *p; }
 
 inline void advance(LineCursor& c) {
