@@ -3,6 +3,13 @@
 #include "file_services.h"
 
 namespace bank {
+namespace {
+
+bool same_file(const FileIdentity& a, const FileIdentity& b) {
+  return a.known && b.known && a.device == b.device && a.index == b.index;
+}
+
+}  // namespace
 
 void utf8_arguments(int argc, char** argv, Arguments& arguments) {
   arguments.values = utf8_argument_values(argc, argv);
@@ -11,9 +18,7 @@ void utf8_arguments(int argc, char** argv, Arguments& arguments) {
 }
 
 bool names_open_file(const char* path, std::FILE* file) {
-  const FileIdentity open = identity_of_open(file);
-  const FileIdentity named = identity_of_path(path);
-  return open.known && named.known && open.device == named.device && open.index == named.index;
+  return same_file(identity_of_open(file), identity_of_path(path, true));
 }
 
 bool close_output(std::FILE* file, const char* path, bool written) {
@@ -25,7 +30,9 @@ bool close_output(std::FILE* file, const char* path, bool written) {
     if (opened.regular) cut_to_zero(file);
     std::fclose(file);
   }
-  if (opened.regular) remove_if_same(path, opened);
+  // The name goes only while it names that very file, not a link to it.
+  const FileIdentity named = identity_of_path(path, false);
+  if (opened.regular && named.regular && !named.link && same_file(named, opened)) remove_file(path);
   return false;
 }
 

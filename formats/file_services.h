@@ -63,17 +63,18 @@ bool close_output(std::FILE* file, const char* path, bool written);
 
 // What the two implementations provide for close_output and
 // names_open_file: a file's identity (device and inode, or volume and
-// index), cutting an open file to zero length, and removing a name only
-// while it names a regular file of a given identity, not a link to one.
+// index), cutting an open file to zero length, and removing a name.
 struct FileIdentity {
   bool known = false;
   bool regular = false;  // a regular file (not a device, pipe or console)
+  bool link = false;     // a symbolic link (or other reparse point) itself
   std::uint64_t device = 0;
   std::uint64_t index = 0;
 };
 FileIdentity identity_of_open(std::FILE* file);
-FileIdentity identity_of_path(const char* path);
+// With `follow_links` false, a link is itself and not its target.
+FileIdentity identity_of_path(const char* path, bool follow_links);
 void cut_to_zero(std::FILE* file);
-void remove_if_same(const char* path, const FileIdentity& identity);
+void remove_file(const char* path);
 
 }  // namespace bank

@@ -35,6 +35,7 @@ FileIdentity identity(const struct stat& st) {
   FileIdentity id;
   id.known = true;
   id.regular = S_ISREG(st.st_mode);
+  id.link = S_ISLNK(st.st_mode);
   id.device = static_cast<std::uint64_t>(st.st_dev);
   id.index = static_cast<std::uint64_t>(st.st_ino);
   return id;
@@ -47,9 +48,10 @@ FileIdentity identity_of_open(std::FILE* file) {
   return ::fstat(::fileno(file), &st) == 0 ? identity(st) : FileIdentity{};
 }
 
-FileIdentity identity_of_path(const char* path) {
+FileIdentity identity_of_path(const char* path, bool follow_links) {
   struct stat st {};
-  return ::stat(path, &st) == 0 ? identity(st) : FileIdentity{};
+  const int got = follow_links ? ::stat(path, &st) : ::lstat(path, &st);
+  return got == 0 ? identity(st) : FileIdentity{};
 }
 
 void cut_to_zero(std::FILE* file) {
@@ -58,12 +60,6 @@ void cut_to_zero(std::FILE* file) {
   static_cast<void>(cut);
 }
 
-void remove_if_same(const char* path, const FileIdentity& wanted) {
-  struct stat st {};
-  if (::lstat(path, &st) != 0) return;  // lstat: a symbolic link is not its target
-  const FileIdentity named = identity(st);
-  if (named.regular && named.device == wanted.device && named.index == wanted.index)
-    std::remove(path);
-}
+void remove_file(const char* path) { std::remove(path); }
 
 }  // namespace bank

@@ -36,7 +36,7 @@ HANDLE handle_of(std::FILE* file) {
 }
 
 // The volume and index that identify a file, as POSIX has device and inode.
-FileIdentity identity_of(HANDLE handle, bool& reparse_point) {
+FileIdentity identity_of(HANDLE handle) {
   BY_HANDLE_FILE_INFORMATION info{};
   FileIdentity id;
   if (handle == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle, &info)) return id;
@@ -45,20 +45,7 @@ FileIdentity identity_of(HANDLE handle, bool& reparse_point) {
                (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   id.device = info.dwVolumeSerialNumber;
   id.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  reparse_point = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  return id;
-}
-
-// The identity of the file a path names; with `follow` false, of a link
-// itself rather than its target.
-FileIdentity identity_of(const char* path, bool follow, bool& reparse_point) {
-  const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-  HANDLE handle =
-      ::CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, flags, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return FileIdentity{};
-  const FileIdentity id = identity_of(handle, reparse_point);
-  ::CloseHandle(handle);
+  id.link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   return id;
 }
 
@@ -88,14 +75,18 @@ std::int64_t read_some(std::FILE* file, std::span<std::uint8_t> buffer) {
   return ::_read(::_fileno(file), buffer.data(), size);
 }
 
-FileIdentity identity_of_open(std::FILE* file) {
-  bool reparse_point = false;
-  return identity_of(handle_of(file), reparse_point);
-}
+FileIdentity identity_of_open(std::FILE* file) { return identity_of(handle_of(file)); }
 
-FileIdentity identity_of_path(const char* path) {
-  bool reparse_point = false;
-  return identity_of(path, true, reparse_point);
+FileIdentity identity_of_path(const char* path, bool follow_links) {
+  const DWORD flags =
+      FILE_FLAG_BACKUP_SEMANTICS | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  HANDLE handle =
+      ::CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, flags, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return FileIdentity{};
+  const FileIdentity id = identity_of(handle);
+  ::CloseHandle(handle);
+  return id;
 }
 
 void cut_to_zero(std::FILE* file) {
@@ -104,12 +95,6 @@ void cut_to_zero(std::FILE* file) {
   static_cast<void>(cut);
 }
 
-void remove_if_same(const char* path, const FileIdentity& wanted) {
-  bool reparse_point = false;
-  const FileIdentity named = identity_of(path, false, reparse_point);
-  if (named.known && named.regular && !reparse_point && named.device == wanted.device &&
-      named.index == wanted.index)
-    ::_wremove(wide(path).c_str());
-}
+void remove_file(const char* path) { ::_wremove(wide(path).c_str()); }
 
 }  // namespace bank
