@@ -36,8 +36,8 @@ ParsedOptions parse_options(int argc, const char* const* argv, BankState& state)
     } else if (std::strcmp(arg, "--version") == 0) {
       parsed.version = true;
     } else if (arg[1] == 's') {
-      state.system_number =
-          static_cast<int>(std::clamp<std::int64_t>(option_number(arg + 2), 0, 15));
+      state.system_number = static_cast<int>(
+          std::clamp<std::int64_t>(option_number(arg + 2), 0, kSystemNumberCount - 1));
     } else if (arg[1] == 'w') {
       parsed.warnings = true;
     } else if (arg[1] == 'b') {

@@ -20,8 +20,8 @@ struct ParsedOptions {
 // not begin with '-', which names the input. -sN sets the system number
 // (0-15, clamped), -bN the bank number (0 or 1; anything else is 0); the value
 // is the decimal number attached to the letter. -w asks for warnings. Other
-// letters are skipped;
-// the last of each option wins. Options after the input name are not options.
+// letters are skipped; the last of each option wins. Options after the input
+// name are not options.
 ParsedOptions parse_options(int argc, const char* const* argv, BankState& state);
 
 // Index of the last `ch` in `text`; the length of `text` when there is none

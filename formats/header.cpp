@@ -34,12 +34,12 @@ std::optional<MessageHeader> read_message_header(InputStream& in) {
   if (kind == 0x00) {
     header.form = MessageForm::bank_dump;
     header.number = accept(in, 0x00, 0x7F);
+    if (header.number < 0) return std::nullopt;
   } else {
     header.form = MessageForm::single_voice;
     header.number = kind - kSingleVoiceBase;
-    if (accept(in, 0x00, 0x00) < 0) header.number = -1;
+    if (accept(in, 0x00, 0x00) < 0) return std::nullopt;
   }
-  if (header.number < 0) return std::nullopt;
   return header;
 }
 

@@ -44,7 +44,6 @@ struct MessageHeader {
 inline constexpr std::uint8_t kVoiceRamDumpId = 0x0C;
 inline constexpr std::uint8_t kSingleVoiceBase = 0x08;  // byte 4: 08 + instrument
 inline constexpr int kInstrumentCount = 8;
-inline constexpr int kSystemNumberCount = 16;
 
 // Blocks that follow a header of the form.
 constexpr int block_count(MessageForm form) {

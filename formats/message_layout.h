@@ -29,6 +29,8 @@ inline constexpr std::uint8_t kSysExEnd = 0xF7;
 // Header offsets. Bytes 4 and 5 are always zero.
 inline constexpr std::size_t kSystemNumberOffset = 3;
 inline constexpr std::size_t kBankNumberOffset = 6;
+// System numbers run from 0 to 15.
+inline constexpr int kSystemNumberCount = 16;
 
 inline constexpr int kVoiceCount = 48;
 // The bank-name block and one block for each voice.
