@@ -57,28 +57,29 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
   bank::ReaderWarnings warnings;
   const std::int64_t bad_line =
       bank::read_bank_text(in, g_state, with_warnings ? &warnings : nullptr);
+  const bool accepted =
+      bad_line == 0 && !in.failed && g_state.definition_count >= kMinimumDefinitions;
+  // Opening the output would truncate the text itself when both names lead
+  // to one file (the same path, a link, or a text already named .syx); the
+  // input is still open to compare with.
+  const bool same_file = accepted && bank::names_open_file(output_name.c_str(), input);
+  std::fclose(input);
+
   if (with_warnings) print_warnings(warnings, bad_line == 0 && !in.failed);
   if (bad_line != 0) {
-    std::fclose(input);
     const std::string_view message = bank::reader_error_message(g_state.reader_error);
     std::printf("Error in line %" PRId64 ": %.*s", bad_line, static_cast<int>(message.size()),
                 message.data());
     return 1;
   }
   if (in.failed) {
-    std::fclose(input);
     std::printf("Error: Cannot read %s\n", input_name);
     return 1;
   }
   if (g_state.definition_count < kMinimumDefinitions) {
-    std::fclose(input);
     std::printf("It seems not be a FB-01 text\n");
     return 1;
   }
-  // Opening the output would truncate the text itself when both names lead
-  // to one file (the same path, a link, or a text already named .syx).
-  const bool same_file = bank::names_open_file(output_name.c_str(), input);
-  std::fclose(input);
   if (same_file) {
     std::printf("Error: Output %s is the input file\n", output_name.c_str());
     return 1;
