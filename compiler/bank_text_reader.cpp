@@ -252,6 +252,13 @@ void warn(Reader& r, WarningCode code, std::initializer_list<std::int64_t> numbe
   r.warnings->lines.push_back(std::move(w));
 }
 
+// A warning about words as written.
+void warn_text(Reader& r, WarningCode code, std::string text, std::string cut = {}) {
+  warn(r, code);
+  r.warnings->lines.back().text = std::move(text);
+  r.warnings->lines.back().cut = std::move(cut);
+}
+
 bool is_word_char(int ch) {
   return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || is_digit(ch) || ch == '-' ||
          ch == '_';
@@ -269,9 +276,7 @@ void warn_if_cut(Reader& r, Cursor& c, const std::string& kept) {
   while (!written.empty() && is_blank(static_cast<unsigned char>(written.back())))
     written.pop_back();
   if (written.size() <= kNameLength) return;
-  warn(r, WarningCode::name_cut);
-  r.warnings->lines.back().text = written;
-  r.warnings->lines.back().cut = kept;
+  warn_text(r, WarningCode::name_cut, written, kept);
 }
 
 // Up to 7 name characters, stopping early only at the end of the line. The
@@ -432,9 +437,8 @@ void check_ignored_line(Reader& r, Cursor& c, std::string_view consumed) {
     if (tab) {
       const LineKind kind = match_keyword(c, consumed);
       if (kind != LineKind::other) {
-        warn(r, WarningCode::tab_before_keyword);
-        r.warnings->lines.back().text =
-            kind == LineKind::op ? operator_keyword_as_written(c) : std::string(consumed);
+        warn_text(r, WarningCode::tab_before_keyword,
+                  kind == LineKind::op ? operator_keyword_as_written(c) : std::string(consumed));
         return;
       }
       word = consumed;
@@ -445,8 +449,7 @@ void check_ignored_line(Reader& r, Cursor& c, std::string_view consumed) {
     advance(c);
   }
   if (word.empty() || c.ch != ':') return;
-  warn(r, WarningCode::not_a_keyword);
-  r.warnings->lines.back().text = word;
+  warn_text(r, WarningCode::not_a_keyword, word);
 }
 
 template <class Cursor>

@@ -61,8 +61,6 @@ ListStatus block_status(BlockFault fault) {
   return ListStatus::unexpected_end;
 }
 
-void append_int(std::string& out, std::int64_t value) { out += std::to_string(value); }
-
 void append_hex(std::string& out, std::uint8_t byte) {
   constexpr std::string_view kDigits = "0123456789ABCDEF";
   out += "0x";
@@ -71,20 +69,15 @@ void append_hex(std::string& out, std::uint8_t byte) {
 }
 
 // "bank name" or "voice N": which block of a message a warning is about.
-void append_block_name(std::string& out, int index) {
-  if (index == 0) {
-    out += "bank name";
-  } else {
-    out += "voice ";
-    append_int(out, index);
-  }
+std::string block_name(int index) {
+  return index == 0 ? std::string("bank name") : "voice " + std::to_string(index);
 }
 
 // "# Message N at byte B: <form and numbers>"
 void append_message_line(std::string& out, std::int64_t number, std::uint64_t offset,
                          const MessageHeader& header) {
   out += "# Message ";
-  append_int(out, number);
+  out += std::to_string(number);
   out += " at byte ";
   out += std::to_string(offset);
   switch (header.form) {
@@ -92,10 +85,10 @@ void append_message_line(std::string& out, std::int64_t number, std::uint64_t of
     case MessageForm::voice_ram_dump: out += ": voice RAM dump, system "; break;
     case MessageForm::single_voice: out += ": single voice, system "; break;
   }
-  append_int(out, header.system_number);
+  out += std::to_string(header.system_number);
   if (header.form == MessageForm::bank_dump) out += ", bank ";
   if (header.form == MessageForm::single_voice) out += ", instrument ";
-  if (header.form != MessageForm::voice_ram_dump) append_int(out, header.number);
+  if (header.form != MessageForm::voice_ram_dump) out += std::to_string(header.number);
   out += '\n';
 }
 
@@ -107,9 +100,10 @@ void append_skipped_line(std::string& out, std::uint64_t count, std::uint64_t of
   out += '\n';
 }
 
-void warn_start(Listing& listing, std::int64_t message) {
-  listing.warnings += "Warning: message ";
-  append_int(listing.warnings, message);
+// "Warning: message N<about>\n", counted.
+void warn(Listing& listing, ScanSummary& summary, std::int64_t message, const std::string& about) {
+  listing.warnings += "Warning: message " + std::to_string(message) + about + "\n";
+  ++summary.warnings;
 }
 
 // Lists one message whose header has been read. A block is listed even when
@@ -131,33 +125,19 @@ bool list_message(InputStream& in, Listing& listing, ScanSummary& summary,
       return false;
     }
     if (fault == BlockFault::truncated || fault == BlockFault::status_byte) {
-      warn_start(listing, number);
-      listing.warnings += " ends after ";
-      if (b == 0)
-        listing.warnings += "the header";
-      else
-        append_block_name(listing.warnings, index - 1);
-      listing.warnings += '\n';
-      ++summary.warnings;
+      warn(listing, summary, number,
+           " ends after " + (b == 0 ? std::string("the header") : block_name(index - 1)));
       break;
     }
     if (fault == BlockFault::checksum) {
-      warn_start(listing, number);
-      listing.warnings += ", ";
-      append_block_name(listing.warnings, index);
-      listing.warnings += ": checksum is ";
-      append_hex(listing.warnings, block.checksum);
-      listing.warnings += ", should be ";
-      append_hex(listing.warnings, block.expected);
-      listing.warnings += '\n';
-      ++summary.warnings;
+      std::string about = ", " + block_name(index) + ": checksum is ";
+      append_hex(about, block.checksum);
+      about += ", should be ";
+      append_hex(about, block.expected);
+      warn(listing, summary, number, about);
     }
     if (block.data.size() < listed_bytes(index)) {
-      warn_start(listing, number);
-      listing.warnings += ", ";
-      append_block_name(listing.warnings, index);
-      listing.warnings += ": block too small\n";
-      ++summary.warnings;
+      warn(listing, summary, number, ", " + block_name(index) + ": block too small");
       block.data.resize(listed_bytes(index), 0);  // the missing bytes are taken as zero
     }
     print_block(listing.text, index, block.data);
