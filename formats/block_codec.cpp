@@ -44,7 +44,7 @@ int take(InputStream& in, bool status_byte_ends) {
 
 BlockFault ended(const InputStream& in, int byte) {
   if (byte == kStatus) return BlockFault::status_byte;
-  return in.failed ? BlockFault::read_error : BlockFault::truncated;
+  return failed(in) ? BlockFault::read_error : BlockFault::truncated;
 }
 
 }  // namespace
@@ -63,17 +63,18 @@ BlockFault read_block(InputStream& in, Block& block, const BlockRules& rules) {
   while (i < block.data.size()) {
     // Runs of nibble pairs are decoded straight from the buffer, up to the
     // first status byte when one ends the block.
-    const std::size_t available = std::min(block.data.size() - i, in.window.size() / 2);
-    const std::uint8_t* const run = in.window.data();
+    const std::span<const std::uint8_t> window = available(in);
+    const std::size_t whole = std::min(block.data.size() - i, window.size() / 2);
+    const std::uint8_t* const run = window.data();
     std::size_t pairs = 0;
-    for (; pairs < available; ++pairs) {
+    for (; pairs < whole; ++pairs) {
       const std::uint8_t first = run[2 * pairs];
       const std::uint8_t second = run[2 * pairs + 1];
       if (stop && (first | second) >= 0x80) break;
       sum += static_cast<std::uint32_t>(first + second);
       block.data[i + pairs] = decode_nibble_pair(first, second);
     }
-    in.window = in.window.subspan(2 * pairs);
+    consume(in, 2 * pairs);
     i += pairs;
     if (i == block.data.size()) break;
     // A pair that straddles two reads, or one with a status byte in it.

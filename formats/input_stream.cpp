@@ -1,53 +1,134 @@
 #include "input_stream.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "file_services.h"
 
 namespace bank {
-namespace {
-constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
-}
 
 InputStream memory_input(std::span<const std::uint8_t> bytes) {
   InputStream in;
-  in.window = bytes;
-  in.filled = bytes.size();
+  in.window_ = bytes;
+  in.filled_ = bytes.size();
   return in;
 }
 
-InputStream file_input(std::FILE* file) {
+InputStream file_input(std::FILE* file, std::size_t buffer_size) {
   InputStream in;
-  in.file = file;
+  in.file_ = file;
+  in.buffered_ = true;
+  in.capacity_ = std::max<std::size_t>(buffer_size, 1);
+  return in;
+}
+
+InputStream chunked_input(std::span<const std::uint8_t> bytes, std::size_t buffer_size) {
+  InputStream in;
+  in.pending_ = bytes;
+  in.buffered_ = true;
+  in.capacity_ = std::max<std::size_t>(buffer_size, 1);
   return in;
 }
 
 bool refill(InputStream& in) {
-  if (in.file == nullptr || in.failed) return false;
-  if (in.buffer.empty()) in.buffer.resize(kBufferSize);
-  // read_some() hands over what a pipe or terminal holds now instead of waiting
-  // for a full buffer, so the listing of a dump that arrives through a pipe
-  // does not wait on bytes it does not need.
-  const std::int64_t got = read_some(in.file, in.buffer);
-  if (got <= 0) {
-    in.failed = got < 0;
-    return false;
+  if (!in.buffered_ || in.failed_) return false;
+  if (in.file_ == nullptr && in.pending_.empty()) return false;
+  // The buffer is allocated at the first refill and left uninitialised:
+  // only what is read into it is ever touched.
+  if (!in.buffer_) in.buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(in.capacity_);
+  const std::size_t kept = in.window_.size();
+  if (kept == in.capacity_) {
+    const std::size_t grown = in.capacity_ * 2;
+    auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(grown);
+    std::copy_n(in.window_.data(), kept, larger.get());
+    in.buffer_ = std::move(larger);
+    in.capacity_ = grown;
+  } else if (kept > 0 && in.window_.data() != in.buffer_.get()) {
+    std::memmove(in.buffer_.get(), in.window_.data(), kept);
   }
-  in.window = std::span<const std::uint8_t>(in.buffer.data(), static_cast<std::size_t>(got));
-  in.filled += static_cast<std::uint64_t>(got);
+  in.window_ = std::span<const std::uint8_t>(in.buffer_.get(), kept);
+  const std::span<std::uint8_t> room(in.buffer_.get() + kept, in.capacity_ - kept);
+  std::size_t got = 0;
+  if (in.file_ != nullptr) {
+    // read_some() hands over what a pipe or terminal holds now instead of
+    // waiting for a full buffer, so the listing of a dump that arrives
+    // through a pipe does not wait on bytes it does not need.
+    const std::int64_t read = read_some(in.file_, room);
+    if (read <= 0) {
+      in.failed_ = read < 0;
+      return false;
+    }
+    got = static_cast<std::size_t>(read);
+  } else {
+    got = std::min(room.size(), in.pending_.size());
+    std::copy_n(in.pending_.data(), got, room.data());
+    in.pending_ = in.pending_.subspan(got);
+  }
+  in.window_ = std::span<const std::uint8_t>(in.buffer_.get(), kept + got);
+  in.filled_ += got;
   return true;
 }
+
+std::span<const std::uint8_t> available(InputStream& in) {
+  if (in.window_.empty()) refill(in);
+  return in.window_;
+}
+
+void consume(InputStream& in, std::size_t count) {
+  in.window_ = in.window_.subspan(std::min(count, in.window_.size()));
+}
+
+bool failed(const InputStream& in) { return in.failed_; }
+
+std::uint64_t position(const InputStream& in) { return in.filled_ - in.window_.size(); }
 
 std::size_t read_bytes(InputStream& in, std::span<std::uint8_t> out) {
   std::size_t done = 0;
   while (done < out.size()) {
-    if (in.window.empty() && !refill(in)) break;
-    const std::size_t n = std::min(in.window.size(), out.size() - done);
-    std::copy_n(in.window.begin(), n, out.begin() + static_cast<std::ptrdiff_t>(done));
-    in.window = in.window.subspan(n);
+    const std::span<const std::uint8_t> bytes = available(in);
+    if (bytes.empty()) break;
+    const std::size_t n = std::min(bytes.size(), out.size() - done);
+    std::copy_n(bytes.begin(), n, out.begin() + static_cast<std::ptrdiff_t>(done));
+    consume(in, n);
     done += n;
   }
   return done;
+}
+
+std::optional<std::span<const std::uint8_t>> next_line(InputStream& in) {
+  std::size_t searched = 0;  // bytes of the window known to hold no newline
+  for (;;) {
+    if (in.window_.size() > searched) {
+      const auto* const begin = in.window_.data();
+      const auto* const newline = static_cast<const std::uint8_t*>(
+          std::memchr(begin + searched, '\n', in.window_.size() - searched));
+      if (newline != nullptr) {
+        const auto length = static_cast<std::size_t>(newline - begin) + 1;
+        const auto line = in.window_.first(length);
+        in.window_ = in.window_.subspan(length);
+        return line;
+      }
+      searched = in.window_.size();
+    }
+    if (!refill(in)) break;
+  }
+  if (in.window_.empty()) return std::nullopt;
+  const auto line = in.window_;
+  in.window_ = in.window_.subspan(line.size());
+  return line;
+}
+
+bool skip_to_byte(InputStream& in, std::uint8_t byte) {
+  for (;;) {
+    if (in.window_.empty() && !refill(in)) return false;
+    const auto* const found =
+        static_cast<const std::uint8_t*>(std::memchr(in.window_.data(), byte, in.window_.size()));
+    if (found != nullptr) {
+      in.window_ = in.window_.subspan(static_cast<std::size_t>(found - in.window_.data()));
+      return true;
+    }
+    in.window_ = in.window_.subspan(in.window_.size());
+  }
 }
 
 }  // namespace bank

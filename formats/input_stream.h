@@ -1,52 +1,106 @@
 // Buffered byte input from an open file or from a block of memory.
 //
 // Both programs read their input front to back exactly once, so the input is
-// a window of bytes that is refilled from the file (through its descriptor,
-// taking what a pipe holds now rather than waiting for a full buffer) when
-// it runs dry. Nothing
-// is ever read past the end of the data: at the end every read yields -1.
-// The stream never seeks, so pipes and terminals read like regular files,
-// and it holds one buffer whatever the size of the input.
+// a window of bytes that is refilled from its source (a file, through its
+// descriptor, taking what a pipe holds now rather than waiting for a full
+// buffer) when it runs dry. Nothing is ever read past the end of the data:
+// at the end every read yields -1. The stream never seeks, so pipes and
+// terminals read like regular files, and it holds one buffer whatever the
+// size of the input; only a line asked for whole (next_line) may grow the
+// buffer to its length.
+//
+// The window is kept by the operations below alone; readers look at what it
+// holds (`available`), take bytes from it (`consume`, `next_byte`, ...), ask
+// for a whole line or pass over bytes up to a given one.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <span>
-#include <vector>
 
 namespace bank {
 
-struct InputStream {
-  std::FILE* file = nullptr;             // null: the window is all there is
-  std::vector<std::uint8_t> buffer;      // storage behind the window
-  std::span<const std::uint8_t> window;  // bytes read but not yet consumed
-  bool failed = false;                   // the file reported a read error
-  std::uint64_t filled = 0;              // bytes brought into the window so far
+inline constexpr std::size_t kInputBufferSize = std::size_t{64} * 1024;
+
+class InputStream {
+ public:
+  InputStream() = default;
+
+ private:
+  friend InputStream memory_input(std::span<const std::uint8_t> bytes);
+  friend InputStream file_input(std::FILE* file, std::size_t buffer_size);
+  friend InputStream chunked_input(std::span<const std::uint8_t> bytes, std::size_t buffer_size);
+  friend bool refill(InputStream& in);
+  friend std::span<const std::uint8_t> available(InputStream& in);
+  friend void consume(InputStream& in, std::size_t count);
+  friend bool failed(const InputStream& in);
+  friend std::uint64_t position(const InputStream& in);
+  friend int peek_byte(InputStream& in);
+  friend int next_byte(InputStream& in);
+  friend std::optional<std::span<const std::uint8_t>> next_line(InputStream& in);
+  friend bool skip_to_byte(InputStream& in, std::uint8_t byte);
+
+  std::FILE* file_ = nullptr;                 // the file read, if any
+  std::span<const std::uint8_t> pending_;     // memory not yet brought into the buffer
+  bool buffered_ = false;                     // the window lies in `buffer_`
+  std::unique_ptr<std::uint8_t[]> buffer_;    // storage behind the window
+  std::size_t capacity_ = 0;                  // its size once allocated
+  std::span<const std::uint8_t> window_;      // bytes read but not yet consumed
+  bool failed_ = false;                       // the file reported a read error
+  std::uint64_t filled_ = 0;                  // bytes brought into the window so far
 };
 
-// Offset from the start of the data of the next byte to be consumed.
-inline std::uint64_t position(const InputStream& in) { return in.filled - in.window.size(); }
-
+// The bytes themselves are the window: nothing is copied or refilled.
 InputStream memory_input(std::span<const std::uint8_t> bytes);
-InputStream file_input(std::FILE* file);
+// A file read through a buffer of `buffer_size` bytes.
+InputStream file_input(std::FILE* file, std::size_t buffer_size = kInputBufferSize);
+// Memory read as a file is: through a buffer of `buffer_size` bytes, filled
+// as far as it has room on each refill. Tests and fuzzers drive every
+// refill path with it, however small the buffer.
+InputStream chunked_input(std::span<const std::uint8_t> bytes, std::size_t buffer_size);
 
-// Refills the window; false at the end of the data or after a read error.
+// Brings more bytes into the window, keeping those not yet consumed; false
+// at the end of the data or after a read error. A window that fills the
+// whole buffer is kept by growing the buffer.
 bool refill(InputStream& in);
 
+// The bytes in the window now, refilled first when it is empty: empty only
+// at the end of the data. Valid until the next operation on the stream.
+std::span<const std::uint8_t> available(InputStream& in);
+// Takes `count` bytes of the window (at most its size).
+void consume(InputStream& in, std::size_t count);
+
+// The source reported a read error; the data ended there.
+bool failed(const InputStream& in);
+// Offset from the start of the data of the next byte to be consumed.
+std::uint64_t position(const InputStream& in);
+
 inline int peek_byte(InputStream& in) {
-  if (in.window.empty() && !refill(in)) return -1;
-  return in.window.front();
+  if (in.window_.empty() && !refill(in)) return -1;
+  return in.window_.front();
 }
 
 inline int next_byte(InputStream& in) {
-  if (in.window.empty() && !refill(in)) return -1;
-  const int byte = in.window.front();
-  in.window = in.window.subspan(1);
+  if (in.window_.empty() && !refill(in)) return -1;
+  const int byte = in.window_.front();
+  in.window_ = in.window_.subspan(1);
   return byte;
 }
 
 // Copies up to out.size() bytes; returns how many there were.
 std::size_t read_bytes(InputStream& in, std::span<std::uint8_t> out);
+
+// The next line, its newline included (the last line of the data may have
+// none), as one contiguous span valid until the next operation on the
+// stream; nothing at the end of the data. A line longer than the buffer
+// grows it, so memory follows the longest line, never the number of lines.
+std::optional<std::span<const std::uint8_t>> next_line(InputStream& in);
+
+// Passes over bytes up to the next `byte`, which is left to be read; false
+// when the data ended first.
+bool skip_to_byte(InputStream& in, std::uint8_t byte);
 
 }  // namespace bank
