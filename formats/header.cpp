@@ -13,11 +13,11 @@ int accept(InputStream& in, int low, int high) {
 
 }  // namespace
 
-std::optional<MessageHeader> read_message_header(InputStream& in) {
+std::optional<MessageHeader> read_message_header(InputStream& in, const HeaderRules& rules) {
   if (accept(in, kSysExStart, kSysExStart) < 0 || accept(in, kManufacturerId, kManufacturerId) < 0)
     return std::nullopt;
   MessageHeader header;
-  const int third = accept(in, 0x00, 0x7F);
+  const int third = rules.every_form ? accept(in, 0x00, 0x7F) : accept(in, kBulkDumpId, kBulkDumpId);
   if (third < 0) return std::nullopt;
   if (third < kSystemNumberCount) {
     header.form = MessageForm::voice_ram_dump;
@@ -26,14 +26,15 @@ std::optional<MessageHeader> read_message_header(InputStream& in) {
     return header;
   }
   if (third != kBulkDumpId) return std::nullopt;
-  header.system_number = accept(in, 0x00, kSystemNumberCount - 1);
+  header.system_number = accept(in, 0x00, rules.numbers_are_data ? kSystemNumberCount - 1 : 0xFF);
   if (header.system_number < 0) return std::nullopt;
-  const int kind = accept(in, 0x00, kSingleVoiceBase + kInstrumentCount - 1);
+  const int last_kind = rules.every_form ? kSingleVoiceBase + kInstrumentCount - 1 : 0x00;
+  const int kind = accept(in, 0x00, last_kind);
   if (kind < 0 || (kind != 0x00 && kind < kSingleVoiceBase) || accept(in, 0x00, 0x00) < 0)
     return std::nullopt;
   if (kind == 0x00) {
     header.form = MessageForm::bank_dump;
-    header.number = accept(in, 0x00, 0x7F);
+    header.number = accept(in, 0x00, rules.numbers_are_data ? 0x7F : 0xFF);
     if (header.number < 0) return std::nullopt;
   } else {
     header.form = MessageForm::single_voice;

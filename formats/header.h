@@ -18,13 +18,6 @@
 
 namespace bank {
 
-// True when the bytes begin like a voice-bank bulk dump. The system and bank
-// numbers (bytes 3 and 6) are not checked: any value lists.
-constexpr bool is_bulk_dump_header(std::span<const std::uint8_t, kHeaderSize> header) {
-  return header[0] == kSysExStart && header[1] == kManufacturerId && header[2] == kBulkDumpId &&
-         header[4] == 0x00 && header[5] == 0x00;
-}
-
 // The header for the given numbers, each stored as its low 8 bits.
 constexpr std::array<std::uint8_t, kHeaderSize> make_header(int system_number, int bank_number) {
   std::array<std::uint8_t, kHeaderSize> header{kSysExStart, kManufacturerId, kBulkDumpId};
@@ -50,10 +43,27 @@ constexpr int block_count(MessageForm form) {
   return form == MessageForm::single_voice ? 1 : kBlockCount;
 }
 
-// Reads a header of any of the three forms at the stream's position. When
-// the bytes there are no such header, returns nothing, having consumed some
-// of them but never a byte from 0x80 up after the first: such a byte may
-// begin the next message.
-std::optional<MessageHeader> read_message_header(InputStream& in);
+// How strictly a header is read.
+struct HeaderRules {
+  bool every_form = false;        // voice RAM dumps and single voices as well as bank dumps
+  bool numbers_are_data = false;  // system number 0-15, bank number below 0x80
+};
+
+// A bank dump as the plain listing takes it: the fixed bytes are checked and
+// the system and bank numbers (bytes 3 and 6) are any byte at all, so that
+// every dump that ever listed still lists (the instrument's own ROM banks
+// carry bank numbers 2 to 6, which text2syx never writes).
+inline constexpr HeaderRules kBankDumpAsItStands{};
+
+// Any message of voice data in a file scanned whole: the three forms, and
+// every byte after F0 a MIDI data byte, since a byte from 0x80 up always
+// begins a new message; the system number is one the instrument can have.
+inline constexpr HeaderRules kAnyVoiceMessage{.every_form = true, .numbers_are_data = true};
+
+// Reads a header at the stream's position under `rules`. When the bytes
+// there are no such header, returns nothing, having consumed some of them
+// but never a byte from 0x80 up after the first that a data byte was asked
+// for: such a byte may begin the next message.
+std::optional<MessageHeader> read_message_header(InputStream& in, const HeaderRules& rules);
 
 }  // namespace bank

@@ -113,17 +113,41 @@ TEST(BlockFraming, CountIsTakenAsItStands) {
   EXPECT_EQ(block.data[0], 0x11);
 }
 
-TEST(Header, ChecksFixedBytesOnly) {
-  auto header = bank::make_header(15, 1);
-  EXPECT_EQ(header, (std::array<std::uint8_t, 7>{0xF0, 0x43, 0x75, 0x0F, 0x00, 0x00, 0x01}));
-  EXPECT_TRUE(bank::is_bulk_dump_header(header));
-  header[3] = 0x7F;
-  header[6] = 0x09;
-  EXPECT_TRUE(bank::is_bulk_dump_header(header));
-  for (std::size_t i : {0U, 1U, 2U, 4U, 5U}) {
-    auto bad = bank::make_header(0, 0);
-    bad[i] ^= 0x01;
-    EXPECT_FALSE(bank::is_bulk_dump_header(bad)) << i;
+// The header a reading under `rules` finds in `bytes`, as "form/system/number".
+std::string header_of(std::vector<std::uint8_t> bytes, const bank::HeaderRules& rules) {
+  bank::InputStream in = bank::memory_input(bytes);
+  const auto header = bank::read_message_header(in, rules);
+  if (!header) return "none";
+  return std::to_string(static_cast<int>(header->form)) + "/" +
+         std::to_string(header->system_number) + "/" + std::to_string(header->number);
+}
+
+TEST(Header, TheTwoStrictnesses) {
+  EXPECT_EQ(bank::make_header(15, 1),
+            (std::array<std::uint8_t, 7>{0xF0, 0x43, 0x75, 0x0F, 0x00, 0x00, 0x01}));
+  struct Case {
+    std::vector<std::uint8_t> bytes;
+    std::string as_it_stands;  // the plain listing
+    std::string any_message;   // a file scanned for every message
+  };
+  const Case cases[] = {
+      {{0xF0, 0x43, 0x75, 0x0F, 0x00, 0x00, 0x01}, "0/15/1", "0/15/1"},
+      {{0xF0, 0x43, 0x75, 0x7F, 0x00, 0x00, 0x09}, "0/127/9", "none"},
+      {{0xF0, 0x43, 0x75, 0x90, 0x00, 0x00, 0xC0}, "0/144/192", "none"},
+      {{0xF0, 0x43, 0x75, 0x00, 0x00, 0x00, 0x80}, "0/0/128", "none"},
+      {{0xF1, 0x43, 0x75, 0x00, 0x00, 0x00, 0x00}, "none", "none"},
+      {{0xF0, 0x42, 0x75, 0x00, 0x00, 0x00, 0x00}, "none", "none"},
+      {{0xF0, 0x43, 0x74, 0x00, 0x00, 0x00, 0x00}, "none", "none"},
+      {{0xF0, 0x43, 0x75, 0x00, 0x01, 0x00, 0x00}, "none", "none"},
+      {{0xF0, 0x43, 0x75, 0x00, 0x00, 0x01, 0x00}, "none", "none"},
+      {{0xF0, 0x43, 0x75, 0x00, 0x00, 0x00}, "none", "none"},
+      {{0xF0, 0x43, 0x03, 0x0C}, "none", "1/3/0"},
+      {{0xF0, 0x43, 0x75, 0x02, 0x0D, 0x00, 0x00}, "none", "2/2/5"},
+      {{0xF0, 0x43, 0x75, 0x02, 0x07, 0x00, 0x00}, "none", "none"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(header_of(c.bytes, bank::kBankDumpAsItStands), c.as_it_stands);
+    EXPECT_EQ(header_of(c.bytes, bank::kAnyVoiceMessage), c.any_message);
   }
 }
 
