@@ -4,7 +4,7 @@
 // output is opened only after the whole text has been read and accepted, so
 // a failure leaves no file behind; a failed write empties and removes the
 // file it began, and nothing else. The input is never the output.
-#include <cinttypes>
+#include <initializer_list>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -15,15 +15,31 @@
 #include "dump_builder.h"
 #include "formats/file_services.h"
 #include "formats/input_stream.h"
+#include "formats/message_format.h"
 #include "options.h"
 #include "reader_warnings.h"
 
 namespace {
 
-constexpr const char* kUsage =
+// Every text the program prints, on standard output but for the last.
+constexpr std::string_view kUsage =
     "Usage: %s [options] infile.txt [outfile.syx]\n\n"
     " -sN   System number = N (0 - 15)\n"
     " -bN   Bank number = N  (0 or 1)\n";
+constexpr std::string_view kVersion = "text2syx %s\n";
+constexpr std::string_view kCannotOpen = "Error: Cannot open %s\n";
+constexpr std::string_view kCannotRead = "Error: Cannot read %s\n";
+constexpr std::string_view kCannotWrite = "Error: Cannot write %s\n";
+constexpr std::string_view kErrorInLine = "Error in line %d: %s";
+constexpr std::string_view kNotABankText = "It seems not be a FB-01 text\n";
+constexpr std::string_view kOutputIsInput = "Error: Output %s is the input file\n";
+constexpr std::string_view kCannotWriteOutput = "Error: Cannot write standard output\n";
+
+void print(std::FILE* stream, std::string_view text,
+           std::initializer_list<bank::MessageArg> args = {}) {
+  const std::string message = bank::format_message(text, args);
+  std::fwrite(message.data(), 1, message.size(), stream);
+}
 
 // A bank text defines at least this many voice headers and parameter lines.
 constexpr std::int64_t kMinimumDefinitions = 7;
@@ -48,7 +64,7 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
   // Binary: the reader itself takes CR LF as a line end, on every system.
   std::FILE* input = bank::open_file(input_name, "rb");
   if (input == nullptr) {
-    std::printf("Error: Cannot open %s\n", input_name);
+    print(stdout, kCannotOpen, {input_name});
     return 1;
   }
   for (int i = 0; i < bank::kVoiceCount; ++i) g_state.voices[static_cast<std::size_t>(i)] = {};
@@ -57,31 +73,30 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
   bank::ReaderWarnings warnings;
   const std::int64_t bad_line =
       bank::read_bank_text(in, g_state, with_warnings ? &warnings : nullptr);
+  const bool read_failed = bank::failed(in);
   const bool accepted =
-      bad_line == 0 && !in.failed && g_state.definition_count >= kMinimumDefinitions;
+      bad_line == 0 && !read_failed && g_state.definition_count >= kMinimumDefinitions;
   // Opening the output would truncate the text itself when both names lead
   // to one file (the same path, a link, or a text already named .syx); the
   // input is still open to compare with.
   const bool same_file = accepted && bank::names_open_file(output_name.c_str(), input);
   std::fclose(input);
 
-  if (with_warnings) print_warnings(warnings, bad_line == 0 && !in.failed);
+  if (with_warnings) print_warnings(warnings, bad_line == 0 && !read_failed);
   if (bad_line != 0) {
-    const std::string_view message = bank::reader_error_message(g_state.reader_error);
-    std::printf("Error in line %" PRId64 ": %.*s", bad_line, static_cast<int>(message.size()),
-                message.data());
+    print(stdout, kErrorInLine, {bad_line, bank::reader_error_message(g_state.reader_error)});
     return 1;
   }
-  if (in.failed) {
-    std::printf("Error: Cannot read %s\n", input_name);
+  if (read_failed) {
+    print(stdout, kCannotRead, {input_name});
     return 1;
   }
   if (g_state.definition_count < kMinimumDefinitions) {
-    std::printf("It seems not be a FB-01 text\n");
+    print(stdout, kNotABankText);
     return 1;
   }
   if (same_file) {
-    std::printf("Error: Output %s is the input file\n", output_name.c_str());
+    print(stdout, kOutputIsInput, {output_name});
     return 1;
   }
 
@@ -89,11 +104,11 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
 
   std::FILE* output = bank::open_file(output_name.c_str(), "wb");
   if (output == nullptr) {
-    std::printf("Error: Cannot open %s\n", output_name.c_str());
+    print(stdout, kCannotOpen, {output_name});
     return 1;
   }
   if (!write_message(output, output_name)) {
-    std::printf("Error: Cannot write %s\n", output_name.c_str());
+    print(stdout, kCannotWrite, {output_name});
     return 1;
   }
   return 0;
@@ -103,7 +118,7 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
 int finish_output() {
   const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
   if (std::fclose(stdout) == 0 && flushed) return 0;
-  std::fputs("Error: Cannot write standard output\n", stderr);
+  print(stderr, kCannotWriteOutput);
   return 1;
 }
 
@@ -116,20 +131,20 @@ int main(int argc, char** system_argv) {
   const char* const* const argv = arguments.argv.data();
   const char* program = argc > 0 ? argv[0] : "text2syx";
   if (argc < 2) {
-    std::printf(kUsage, program);
+    print(stdout, kUsage, {program});
     return 1;
   }
   const bank::ParsedOptions options = bank::parse_options(argc, argv, g_state);
   if (options.help) {
-    std::printf(kUsage, program);
+    print(stdout, kUsage, {program});
     return finish_output();
   }
   if (options.version) {
-    std::printf("text2syx %s\n", SYXBANK_VERSION);
+    print(stdout, kVersion, {SYXBANK_VERSION});
     return finish_output();
   }
   if (options.input_index >= argc) {
-    std::printf(kUsage, program);
+    print(stdout, kUsage, {program});
     return 1;
   }
   const char* input_name = argv[options.input_index];

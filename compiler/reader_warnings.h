@@ -15,29 +15,34 @@
 
 namespace bank {
 
+// The values of each warning, in the order its text names them.
 enum class WarningCode {
-  not_a_keyword,         // text: the word before the colon
-  tab_before_keyword,    // text: the keyword as written
-  value_outside,         // label; numbers: value, lowest, highest, stored
-  lists_back_as,         // label; numbers: value, listed
-  voice_above_range,     // numbers: voice number
-  voice_below_range,     // numbers: voice number
+  not_a_keyword,         // the word before the colon
+  tab_before_keyword,    // the keyword as written
+  value_outside,         // label, value, lowest, highest, stored
+  lists_back_as,         // label, value, listed
+  voice_above_range,     // voice number
+  voice_below_range,     // voice number
   no_colon_after_voice,  //
-  operator_outside,      // numbers: operator number, operator used
-  voice_defined_again,   // numbers: voice, line of its first header
+  operator_outside,      // operator number, operator used
+  voice_defined_again,   // voice, line of its first header
   no_voice_header_yet,   //
-  name_cut,              // text: the name as written; cut: what is kept
-  name_character,        // numbers: the byte
+  name_cut,              // the name as written, what is kept
+  name_character,        // the byte
   text_after_values,     //
+};
+
+// A value of a warning, kept until the warning is printed.
+struct WarningValue {
+  std::int64_t number = 0;
+  std::string text;
+  bool is_text = false;
 };
 
 struct ReaderWarning {
   std::int64_t line = 0;
   WarningCode code = WarningCode::not_a_keyword;
-  std::string_view label;
-  std::array<std::int64_t, 4> numbers{};
-  std::string text;
-  std::string cut;
+  std::vector<WarningValue> values;
 };
 
 // Collected while reading, for one text.

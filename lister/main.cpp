@@ -6,21 +6,28 @@
 // message of voice data in the file is listed, damaged or not.
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/file_services.h"
 #include "formats/input_stream.h"
+#include "formats/message_format.h"
 #include "list_dump.h"
 
 namespace {
 
-constexpr const char* kUsage = "Usage: %s bulkdump.syx\n";
-constexpr const char* kNotBulkDump = "Error: \"%s\" is not contain the FB-01 inst bulk data.\n";
-constexpr const char* kCannotRead = "Error: Cannot read %s\n";
+constexpr std::string_view kUsage = "Usage: %s bulkdump.syx\n";
+constexpr std::string_view kVersion = "syx2text %s\n";
+constexpr std::string_view kNotBulkDump =
+    "Error: \"%s\" is not contain the FB-01 inst bulk data.\n";
+constexpr std::string_view kCannotOpen = "Error: Cannot open %s\n";
+constexpr std::string_view kCannotRead = "Error: Cannot read %s\n";
+constexpr std::string_view kCannotWriteOutput = "Error: Cannot write standard output\n";
 
 // Fixed error texts, by the status that raises them.
-const char* error_message(bank::ListStatus status) {
+std::string_view error_message(bank::ListStatus status) {
   switch (status) {
     case bank::ListStatus::not_bulk_dump: return kNotBulkDump;
     case bank::ListStatus::checksum_error: return "Error: Checksum error..\n";
@@ -33,17 +40,22 @@ const char* error_message(bank::ListStatus status) {
   return "";
 }
 
+void print(std::FILE* stream, std::string_view text, std::initializer_list<bank::MessageArg> args) {
+  const std::string message = bank::format_message(text, args);
+  std::fwrite(message.data(), 1, message.size(), stream);
+}
+
 // Flushes the listing; a listing that could not be written is a failure.
 bool finish_output() {
   if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
-  std::fputs("Error: Cannot write standard output\n", stderr);
+  print(stderr, kCannotWriteOutput, {});
   return false;
 }
 
 int list(const char* path, bool all) {
   std::FILE* file = bank::open_file(path, "rb");
   if (file == nullptr) {
-    std::fprintf(stderr, "Error: Cannot open %s\n", path);
+    print(stderr, kCannotOpen, {path});
     return 1;
   }
   bank::InputStream in = bank::file_input(file);
@@ -59,12 +71,12 @@ int list(const char* path, bool all) {
   // What was listed goes out before the error that ended the listing.
   const bool written = finish_output();
   if (summary.status != bank::ListStatus::ok) {
-    std::fprintf(stderr, error_message(summary.status), path);
+    print(stderr, error_message(summary.status), {path});
     return 1;
   }
   if (!written) return 1;
   if (all && summary.messages == 0) {
-    std::fprintf(stderr, kNotBulkDump, path);
+    print(stderr, kNotBulkDump, {path});
     return 1;
   }
   return summary.warnings == 0 ? 0 : 1;
@@ -81,16 +93,16 @@ int main(int argc, char** system_argv) {
   const bool all = argc > 1 && std::strcmp(argv[1], "--all") == 0;
   const int first = all ? 2 : 1;
   if (argc <= first) {
-    std::printf(kUsage, program);
+    print(stdout, kUsage, {program});
     finish_output();
     return 1;
   }
   if (!all && std::strcmp(argv[1], "--help") == 0) {
-    std::printf(kUsage, program);
+    print(stdout, kUsage, {program});
     return finish_output() ? 0 : 1;
   }
   if (!all && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("syx2text %s\n", SYXBANK_VERSION);
+    print(stdout, kVersion, {SYXBANK_VERSION});
     return finish_output() ? 0 : 1;
   }
   return list(argv[first], all);
