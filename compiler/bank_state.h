@@ -43,30 +43,57 @@ struct BankState {
   std::array<std::uint8_t, kMessageSize> message{};
 };
 
-// Members of the records by field, in the order of the field enums.
-inline constexpr std::array<int VoiceParams::*, kVoiceFieldCount> kVoiceSlots{
-    &VoiceParams::en,  &VoiceParams::spd, &VoiceParams::amd,   &VoiceParams::pmd,
-    &VoiceParams::ams, &VoiceParams::pms, &VoiceParams::form,  &VoiceParams::sync,
-    &VoiceParams::alg, &VoiceParams::fb,  &VoiceParams::trans, &VoiceParams::mon,
-    &VoiceParams::por, &VoiceParams::cnt, &VoiceParams::pbr,
+// The one place that ties each field to its member of the records. The rows
+// stand in the order of the field enums, which the compiler checks.
+struct VoiceSlot {
+  VoiceField field;
+  int VoiceParams::*member;
+};
+struct OperatorSlot {
+  OperatorField field;
+  int OperatorParams::*member;
 };
 
-inline constexpr std::array<int OperatorParams::*, kOperatorFieldCount> kOperatorSlots{
-    &OperatorParams::mul, &OperatorParams::tl,  &OperatorParams::ar,  &OperatorParams::dr,
-    &OperatorParams::sl,  &OperatorParams::sr,  &OperatorParams::rr,  &OperatorParams::dt1,
-    &OperatorParams::dt2, &OperatorParams::kst, &OperatorParams::ksl, &OperatorParams::ksr,
-    &OperatorParams::vst, &OperatorParams::adj, &OperatorParams::vsa, &OperatorParams::mc,
-};
+inline constexpr std::array<VoiceSlot, kVoiceFieldCount> kVoiceSlots{{
+    {VoiceField::EN, &VoiceParams::en},     {VoiceField::SPD, &VoiceParams::spd},
+    {VoiceField::AMD, &VoiceParams::amd},   {VoiceField::PMD, &VoiceParams::pmd},
+    {VoiceField::AMS, &VoiceParams::ams},   {VoiceField::PMS, &VoiceParams::pms},
+    {VoiceField::FORM, &VoiceParams::form}, {VoiceField::SYNC, &VoiceParams::sync},
+    {VoiceField::ALG, &VoiceParams::alg},   {VoiceField::FB, &VoiceParams::fb},
+    {VoiceField::TRANS, &VoiceParams::trans}, {VoiceField::MON, &VoiceParams::mon},
+    {VoiceField::POR, &VoiceParams::por},   {VoiceField::CNT, &VoiceParams::cnt},
+    {VoiceField::PBR, &VoiceParams::pbr},
+}};
+
+inline constexpr std::array<OperatorSlot, kOperatorFieldCount> kOperatorSlots{{
+    {OperatorField::MUL, &OperatorParams::mul}, {OperatorField::TL, &OperatorParams::tl},
+    {OperatorField::AR, &OperatorParams::ar},   {OperatorField::DR, &OperatorParams::dr},
+    {OperatorField::SL, &OperatorParams::sl},   {OperatorField::SR, &OperatorParams::sr},
+    {OperatorField::RR, &OperatorParams::rr},   {OperatorField::DT1, &OperatorParams::dt1},
+    {OperatorField::DT2, &OperatorParams::dt2}, {OperatorField::KST, &OperatorParams::kst},
+    {OperatorField::KSL, &OperatorParams::ksl}, {OperatorField::KSR, &OperatorParams::ksr},
+    {OperatorField::VST, &OperatorParams::vst}, {OperatorField::ADJ, &OperatorParams::adj},
+    {OperatorField::VSA, &OperatorParams::vsa}, {OperatorField::MC, &OperatorParams::mc},
+}};
+
+template <class Slots>
+constexpr bool in_field_order(const Slots& slots) {
+  for (std::size_t i = 0; i < slots.size(); ++i)
+    if (static_cast<std::size_t>(slots[i].field) != i) return false;
+  return true;
+}
+static_assert(in_field_order(kVoiceSlots));
+static_assert(in_field_order(kOperatorSlots));
 
 // The storage of each parameter inside the records.
 inline int& voice_slot(VoiceParams& voice, VoiceField field) {
-  return voice.*kVoiceSlots[static_cast<std::size_t>(field)];
+  return voice.*kVoiceSlots[static_cast<std::size_t>(field)].member;
 }
 inline int voice_value(const VoiceParams& voice, VoiceField field) {
-  return voice.*kVoiceSlots[static_cast<std::size_t>(field)];
+  return voice.*kVoiceSlots[static_cast<std::size_t>(field)].member;
 }
 inline int& operator_slot(OperatorParams& op, OperatorField field) {
-  return op.*kOperatorSlots[static_cast<std::size_t>(field)];
+  return op.*kOperatorSlots[static_cast<std::size_t>(field)].member;
 }
 
 }  // namespace bank

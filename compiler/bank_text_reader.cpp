@@ -12,112 +12,58 @@ namespace {
 
 constexpr int kEnd = -1;
 
-// The text is read through one of two cursors. Both show the character
-// under the cursor as `ch`, with CR LF already turned into LF, so that texts
-// from any platform read alike, and both read a line's end as '\n' (or kEnd
-// at the end of the input). The parsing below is written once for both.
-//
-// LineCursor walks a line that ends inside the input buffer: nearly every
-// line does, and there a step is a pointer increment. Its bound is the last
-// newline in the buffer; no step ever passes a newline, so it stays within
-// its own line. StreamCursor reads from the stream one character at a time;
-// it takes the rare line that runs over the end of the buffer, and so a line
-// of any length, in the same small memory.
-
-struct LineCursor {
-  const std::uint8_t* p;    // the byte under the cursor
-  const std::uint8_t* end;  // the last newline in the buffer, at or after p
+// Every line is parsed through one cursor over its bytes, handed out whole
+// by the stream. `end` bounds the line's content (its newline and a CR
+// before it excluded), and the character under the cursor is `ch`: at the
+// end it is '\n' for a line that has a newline and kEnd for the last line
+// of a text that ends without one. No step ever passes the end.
+struct Cursor {
+  const std::uint8_t* p;
+  const std::uint8_t* end;
+  int last;  // '\n' or kEnd
   int ch;
 };
 
-// The byte at `p`, as a character: a CR directly before a newline is the
-// line's end. The byte after a CR can always be looked at, since the
-// cursor's bound is a newline.
-inline int char_at(const std::uint8_t* p) { return *p == '\r' && p[1] == '\n' ? '\n' : *p; }
-
-inline void advance(LineCursor& c) {
-  if (c.p != c.end) ++c.p;
-  c.ch = char_at(c.p);
+Cursor line_cursor(std::span<const std::uint8_t> line) {
+  const std::span<const std::uint8_t> content = line_content(line);
+  const bool newline = !line.empty() && line.back() == '\n';
+  Cursor c{content.data(), content.data() + content.size(), newline ? '\n' : kEnd, 0};
+  c.ch = c.p != c.end ? *c.p : c.last;
+  return c;
 }
 
-struct StreamCursor {
-  InputStream& in;
-  int ch;
-};
-
-// The general step: refills the buffer and joins CR LF.
-[[gnu::noinline]] void advance_slowly(StreamCursor& c) {
-  int ch = next_byte(c.in);
-  if (ch == '\r' && peek_byte(c.in) == '\n') ch = next_byte(c.in);
-  c.ch = ch;
+inline void move_to(Cursor& c, const std::uint8_t* p) {
+  c.p = p;
+  c.ch = p != c.end ? *p : c.last;
 }
 
-inline void advance(StreamCursor& c) {
-  if (!c.in.window.empty() && c.in.window.front() != '\r') {
-    c.ch = c.in.window.front();
-    c.in.window = c.in.window.subspan(1);
-    return;
-  }
-  advance_slowly(c);
+inline void advance(Cursor& c) {
+  if (c.p != c.end) move_to(c, c.p + 1);
 }
 
-template <class Cursor>
-bool at_line_end(const Cursor& c) {
-  return c.ch == '\n' || c.ch == kEnd;
-}
+bool at_line_end(const Cursor& c) { return c.p == c.end; }
 
-// White space inside a line; the newline ends the line instead
-// (space, tab, vertical tab, form feed, carriage return).
+// White space inside a line (space, tab, vertical tab, form feed, carriage
+// return); the newline ends the line instead.
 inline bool is_blank(int ch) {
   return ch == ' ' || (static_cast<unsigned>(ch - '\t') <= '\r' - '\t' && ch != '\n');
 }
 
-template <class Cursor>
 void skip_blanks(Cursor& c) {
   while (is_blank(c.ch)) advance(c);
 }
 
 bool is_digit(int ch) { return ch >= '0' && ch <= '9'; }
 
-// Adds the run of digits at the cursor to `magnitude`, modulo 2^32.
-inline void take_digits(StreamCursor& c, std::uint32_t& magnitude) {
-  while (is_digit(c.ch)) {
-    magnitude = magnitude * 10U + static_cast<std::uint32_t>(c.ch - '0');
-    // The digits that follow are taken straight from the buffer.
-    const std::uint8_t* p = c.in.window.data();
-    const std::uint8_t* const end = p + c.in.window.size();
-    for (; p != end && is_digit(*p); ++p) magnitude = magnitude * 10U + (*p - '0');
-    c.in.window = std::span<const std::uint8_t>(p, end);
-    advance(c);
-  }
-}
-
 // A decimal integer: optional white space, an optional sign, then digits,
 // up to the first character that is not a digit. Any number of digits is
-// read; the value is kept modulo 2^32, so its low bits are exact.
-template <class Cursor>
-bool read_integer(Cursor& c, int& value) {
-  skip_blanks(c);
-  bool negative = false;
-  if (c.ch == '+' || c.ch == '-') {
-    negative = c.ch == '-';
-    advance(c);
-  }
-  if (!is_digit(c.ch)) return false;
-  std::uint32_t magnitude = 0;
-  take_digits(c, magnitude);
-  value = static_cast<int>(negative ? 0U - magnitude : magnitude);
-  return true;
-}
-
-// The same for a line in the buffer, straight over its bytes: this is
-// where most of the reading time goes. The written form, one space and
-// three digits, is taken in one step. The bound is a newline, so the byte
-// after three digits can always be looked at.
+// read; the value is kept modulo 2^32, so its low bits are exact. This is
+// where most of the reading time goes: the written form, one space and
+// three digits, is taken in one step.
 inline const std::uint8_t* scan_integer(const std::uint8_t* p, const std::uint8_t* end, int& value,
                                         bool& found) {
   if (end - p >= 4 && p[0] == ' ' && is_digit(p[1]) && is_digit(p[2]) && is_digit(p[3]) &&
-      !is_digit(p[4])) {
+      (end - p == 4 || !is_digit(p[4]))) {
     value = (p[1] - '0') * 100 + (p[2] - '0') * 10 + (p[3] - '0');
     found = true;
     return p + 4;
@@ -133,28 +79,19 @@ inline const std::uint8_t* scan_integer(const std::uint8_t* p, const std::uint8_
   return p;
 }
 
-inline bool read_integer(LineCursor& c, int& value) {
+inline bool read_integer(Cursor& c, int& value) {
   bool found = false;
-  c.p = scan_integer(c.p, c.end, value, found);
-  c.ch = char_at(c.p);
+  move_to(c, scan_integer(c.p, c.end, value, found));
   return found;
 }
 
 template <std::size_t N>
-bool read_integers(LineCursor& c, std::array<int, N>& values) {
+bool read_integers(Cursor& c, std::array<int, N>& values) {
   const std::uint8_t* p = c.p;
   bool found = true;
   for (std::size_t i = 0; i < N && found; ++i) p = scan_integer(p, c.end, values[i], found);
-  c.p = p;
-  c.ch = char_at(p);
+  move_to(c, p);
   return found;
-}
-
-template <class Cursor, std::size_t N>
-bool read_integers(Cursor& c, std::array<int, N>& values) {
-  for (int& v : values)
-    if (!read_integer(c, v)) return false;
-  return true;
 }
 
 void clear_name(Name& name) {
@@ -182,9 +119,27 @@ constexpr std::array<Keyword, 6> kKeywords{{
 
 // Consumes the keyword at the cursor, if one is there. Otherwise returns
 // `other`, with `consumed` holding the characters of a keyword that were
-// consumed before the first that differed.
-template <class Cursor>
+// consumed before the first that differed. Most lines that begin with no
+// keyword (comments, label lines, blank lines) are told at their first
+// character, and a whole keyword is compared at once; only a line that
+// begins like a keyword but is none is walked for the characters that
+// matched.
 LineKind match_keyword(Cursor& c, std::string_view& consumed) {
+  static constexpr std::array<bool, 256> kBegins = [] {
+    std::array<bool, 256> begins{};
+    for (const Keyword& k : kKeywords) begins[static_cast<unsigned char>(k.text[0])] = true;
+    return begins;
+  }();
+  if (c.ch < 0 || !kBegins[static_cast<std::size_t>(c.ch)]) return LineKind::other;
+  const auto room = static_cast<std::size_t>(c.end - c.p);
+  for (const Keyword& k : kKeywords) {
+    if (static_cast<unsigned char>(k.text[0]) != c.ch) continue;
+    if (room >= k.text.size() && std::equal(k.text.begin(), k.text.end(), c.p)) {
+      move_to(c, c.p + k.text.size());
+      consumed = k.text;
+      return k.kind;
+    }
+  }
   std::string_view matched;
   for (;;) {
     const Keyword* next = nullptr;
@@ -198,38 +153,9 @@ LineKind match_keyword(Cursor& c, std::string_view& consumed) {
     if (next == nullptr) break;
     matched = next->text.substr(0, matched.size() + 1);
     advance(c);
-    if (matched.size() == next->text.size()) {
-      consumed = matched;
-      return next->kind;
-    }
   }
   consumed = matched;
   return LineKind::other;
-}
-
-// The same for a line in the buffer: a whole keyword is compared at once.
-// Only a line that begins like a keyword but is none is walked again, for
-// the characters that matched.
-inline LineKind match_keyword(LineCursor& c, std::string_view& consumed) {
-  // Most lines that begin with no keyword (comments, label lines, blank
-  // lines) are told at their first character.
-  static constexpr std::array<bool, 256> kBegins = [] {
-    std::array<bool, 256> begins{};
-    for (const Keyword& k : kKeywords) begins[static_cast<unsigned char>(k.text[0])] = true;
-    return begins;
-  }();
-  if (c.ch < 0 || !kBegins[static_cast<std::size_t>(c.ch)]) return LineKind::other;
-  const auto room = static_cast<std::size_t>(c.end - c.p);
-  for (const Keyword& k : kKeywords) {
-    if (static_cast<unsigned char>(k.text[0]) != c.ch) continue;
-    if (room >= k.text.size() && std::equal(k.text.begin(), k.text.end(), c.p)) {
-      c.p += k.text.size();
-      c.ch = char_at(c.p);
-      consumed = k.text;
-      return k.kind;
-    }
-  }
-  return match_keyword<LineCursor>(c, consumed);
 }
 
 // ---- The reading of one text ----------------------------------------------
@@ -242,21 +168,25 @@ struct Reader {
   bool header_seen = false;
 };
 
-void warn(Reader& r, WarningCode code, std::initializer_list<std::int64_t> numbers = {},
-          std::string_view label = {}) {
+// A value of a warning: a number, or a text as written.
+struct Value {
+  Value(std::int64_t n) : number(n) {}  // NOLINT: implicit by design
+  Value(int n) : number(n) {}           // NOLINT
+  Value(std::string_view t) : text(t), is_text(true) {}  // NOLINT
+  Value(const std::string& t) : Value(std::string_view(t)) {}  // NOLINT
+  std::int64_t number = 0;
+  std::string_view text;
+  bool is_text = false;
+};
+
+// Records a warning on the current line, with its values in the order its
+// text names them.
+void warn(Reader& r, WarningCode code, std::initializer_list<Value> values = {}) {
   ReaderWarning w;
   w.line = r.line;
   w.code = code;
-  w.label = label;
-  std::copy(numbers.begin(), numbers.end(), w.numbers.begin());
+  for (const Value& v : values) w.values.push_back({v.number, std::string(v.text), v.is_text});
   r.warnings->lines.push_back(std::move(w));
-}
-
-// A warning about words as written.
-void warn_text(Reader& r, WarningCode code, std::string text, std::string cut = {}) {
-  warn(r, code);
-  r.warnings->lines.back().text = std::move(text);
-  r.warnings->lines.back().cut = std::move(cut);
 }
 
 bool is_word_char(int ch) {
@@ -266,7 +196,6 @@ bool is_word_char(int ch) {
 
 // The name as written (to the end of the line, less trailing white space),
 // when it is longer than what is kept.
-template <class Cursor>
 void warn_if_cut(Reader& r, Cursor& c, const std::string& kept) {
   std::string written = kept;
   while (!at_line_end(c)) {
@@ -276,14 +205,13 @@ void warn_if_cut(Reader& r, Cursor& c, const std::string& kept) {
   while (!written.empty() && is_blank(static_cast<unsigned char>(written.back())))
     written.pop_back();
   if (written.size() <= kNameLength) return;
-  warn_text(r, WarningCode::name_cut, written, kept);
+  warn(r, WarningCode::name_cut, {written, kept});
 }
 
 // Up to 7 name characters, stopping early only at the end of the line. The
 // newline itself is taken as a character (the builder sends it as a space).
 // With warnings, a character that will be sent as a space and a name cut
 // short are reported.
-template <class Cursor>
 void read_name(Reader& r, Cursor& c, Name& name) {
   std::size_t taken = 0;
   for (; taken < kNameLength && c.ch != kEnd; ++taken) {
@@ -293,8 +221,8 @@ void read_name(Reader& r, Cursor& c, Name& name) {
   }
   if (r.warnings == nullptr) return;
   for (std::size_t i = 0; i < taken; ++i) {
-    const auto byte = static_cast<unsigned char>(name[i]);
-    if (byte < 0x20 || byte >= 0x80) warn(r, WarningCode::name_character, {byte});
+    const auto byte = static_cast<std::uint8_t>(name[i]);
+    if (name_byte_sent_as_space(byte)) warn(r, WarningCode::name_character, {int{byte}});
   }
   warn_if_cut(r, c, std::string(name.data(), taken));
 }
@@ -304,12 +232,11 @@ void check_value(Reader& r, const FieldLayout& layout, int value) {
   const int highest = field_max(field_width(layout));
   const int stored = value & highest;
   if (value < layout.lowest || value > highest)
-    warn(r, WarningCode::value_outside, {value, layout.lowest, highest, stored}, layout.label);
+    warn(r, WarningCode::value_outside, {layout.label, value, int{layout.lowest}, highest, stored});
   else if (listed_value(layout, value) != value)
-    warn(r, WarningCode::lists_back_as, {value, listed_value(layout, value)}, layout.label);
+    warn(r, WarningCode::lists_back_as, {layout.label, value, listed_value(layout, value)});
 }
 
-template <class Cursor>
 void check_rest_of_line(Reader& r, Cursor& c) {
   skip_blanks(c);
   if (!at_line_end(c)) warn(r, WarningCode::text_after_values);
@@ -328,7 +255,6 @@ int counted(BankState& state, int error) {
   return error;
 }
 
-template <class Cursor>
 int read_bank_name_line(Reader& r, Cursor& c) {
   // A bank name line replaces the whole name; positions it does not fill
   // become spaces. It is not a definition.
@@ -338,7 +264,6 @@ int read_bank_name_line(Reader& r, Cursor& c) {
   return kReaderOk;
 }
 
-template <class Cursor>
 int read_voice_header_line(Reader& r, Cursor& c) {
   int number = 0;
   if (!read_integer(c, number)) return kBadVoiceHeader;
@@ -373,7 +298,7 @@ int read_voice_header_line(Reader& r, Cursor& c) {
 
 // Reads the values of a voice parameter line into the current voice, in
 // column order. Returns `error` when fewer values than columns can be read.
-template <class Cursor, std::size_t N>
+template <std::size_t N>
 int read_voice_line(Reader& r, Cursor& c, const std::array<VoiceField, N>& columns, int error) {
   std::array<int, N> values{};
   if (!read_integers(c, values)) return error;
@@ -388,7 +313,6 @@ int read_voice_line(Reader& r, Cursor& c, const std::array<VoiceField, N>& colum
 }
 
 // "OP", the operator number, a colon directly after it, 16 values.
-template <class Cursor>
 int read_operator_line(Reader& r, Cursor& c) {
   int number = 0;
   if (!read_integer(c, number) || c.ch != ':') return kBadOperatorLine;
@@ -412,7 +336,6 @@ int read_operator_line(Reader& r, Cursor& c) {
 
 // The keyword of an operator line as written, from "OP" to its colon
 // ("OP 1:", "OP7:"); "OP" alone when no colon follows the number.
-template <class Cursor>
 std::string operator_keyword_as_written(Cursor& c) {
   std::string text(kOperatorKeyword);
   while (is_blank(c.ch) || c.ch == '+' || c.ch == '-' || is_digit(c.ch)) {
@@ -425,7 +348,6 @@ std::string operator_keyword_as_written(Cursor& c) {
 // With warnings: a line that the reader ignores although it looks like a
 // definition. The characters `consumed` began a keyword but did not end
 // one.
-template <class Cursor>
 void check_ignored_line(Reader& r, Cursor& c, std::string_view consumed) {
   std::string word(consumed);
   if (consumed.empty()) {
@@ -437,8 +359,8 @@ void check_ignored_line(Reader& r, Cursor& c, std::string_view consumed) {
     if (tab) {
       const LineKind kind = match_keyword(c, consumed);
       if (kind != LineKind::other) {
-        warn_text(r, WarningCode::tab_before_keyword,
-                  kind == LineKind::op ? operator_keyword_as_written(c) : std::string(consumed));
+        warn(r, WarningCode::tab_before_keyword,
+             {kind == LineKind::op ? operator_keyword_as_written(c) : std::string(consumed)});
         return;
       }
       word = consumed;
@@ -449,10 +371,9 @@ void check_ignored_line(Reader& r, Cursor& c, std::string_view consumed) {
     advance(c);
   }
   if (word.empty() || c.ch != ':') return;
-  warn_text(r, WarningCode::not_a_keyword, word);
+  warn(r, WarningCode::not_a_keyword, {word});
 }
 
-template <class Cursor>
 int read_line_body(Reader& r, Cursor& c, LineKind kind) {
   switch (kind) {
     case LineKind::other: return kReaderOk;
@@ -469,7 +390,6 @@ int read_line_body(Reader& r, Cursor& c, LineKind kind) {
 // One line, from its first character. Returns the error code, or 0 when
 // the line was accepted or ignored. The faulty line of an error gets no
 // warning of its own.
-template <class Cursor>
 int read_line(Reader& r, Cursor& c) {
   // Keywords stand at the start of the line or after spaces (not tabs).
   while (c.ch == ' ') advance(c);
@@ -483,30 +403,6 @@ int read_line(Reader& r, Cursor& c) {
   const int error = read_line_body(r, c, kind);
   if (error != kReaderOk && r.warnings != nullptr) r.warnings->lines.resize(mark);
   return error;
-}
-
-// Passes over the rest of a line read through the stream, its newline
-// included, a buffer at a time: a long line is mostly passed over.
-void skip_rest_of_line(StreamCursor& c) {
-  while (!at_line_end(c)) {
-    const auto rest = c.in.window;
-    const auto* newline =
-        static_cast<const std::uint8_t*>(std::memchr(rest.data(), '\n', rest.size()));
-    if (newline == nullptr) {
-      c.in.window = rest.subspan(rest.size());
-      advance(c);
-    } else {
-      c.in.window = rest.subspan(static_cast<std::size_t>(newline - rest.data()) + 1);
-      c.ch = '\n';
-    }
-  }
-}
-
-// The last newline in `bytes`, or null.
-const std::uint8_t* last_newline(std::span<const std::uint8_t> bytes) {
-  for (std::size_t i = bytes.size(); i > 0; --i)
-    if (bytes[i - 1] == '\n') return &bytes[i - 1];
-  return nullptr;
 }
 
 }  // namespace
@@ -527,39 +423,16 @@ std::string_view reader_error_message(int code) {
 
 std::int64_t read_bank_text(InputStream& input, BankState& state, ReaderWarnings* warnings) {
   Reader r{state, warnings};
-  std::uint64_t scanned = 0;            // input.filled when the buffer was scanned
-  const std::uint8_t* bound = nullptr;  // the buffer's last newline
-  for (;;) {
-    if (input.window.empty() && !refill(input)) return 0;
-    const std::uint8_t* const start = input.window.data();
-    if (input.filled != scanned) {  // a new buffer
-      scanned = input.filled;
-      bound = last_newline(input.window);
-    }
+  while (const auto line = next_line(input)) {
     ++r.line;
-    int error = kReaderOk;
-    if (bound != nullptr && start <= bound) {
-      LineCursor c{start, bound, char_at(start)};
-      error = read_line(r, c);
-      // The cursor stopped in its line: often on the newline, or on the CR
-      // before it; otherwise the newline is searched for.
-      const std::uint8_t* newline = c.p;
-      if (*newline == '\r' && newline[1] == '\n') ++newline;
-      if (*newline != '\n')
-        newline = static_cast<const std::uint8_t*>(
-            std::memchr(newline, '\n', static_cast<std::size_t>(bound - newline) + 1));
-      input.window = input.window.subspan(static_cast<std::size_t>(newline - start) + 1);
-    } else {
-      StreamCursor c{input, kEnd};
-      advance(c);
-      error = read_line(r, c);
-      skip_rest_of_line(c);
-    }
+    Cursor c = line_cursor(*line);
+    const int error = read_line(r, c);
     if (error != kReaderOk) {
       state.reader_error = error;
       return r.line;
     }
   }
+  return 0;
 }
 
 }  // namespace bank

@@ -9,11 +9,11 @@
 namespace bank {
 namespace {
 
-// A name character taken as a signed 8-bit value below 32 is sent as a
-// space: control characters and bytes from 0x80 up.
+// The name characters that the instrument cannot show become spaces, here
+// in the voice table as in the message.
 void clean_name(Name& name) {
   for (std::size_t i = 0; i < kNameLength; ++i)
-    if (static_cast<signed char>(name[i]) <= 31) name[i] = ' ';
+    if (name_byte_sent_as_space(static_cast<std::uint8_t>(name[i]))) name[i] = ' ';
 }
 
 void copy_name(const Name& name, std::span<std::uint8_t> data) {

@@ -17,8 +17,8 @@
 namespace bank {
 
 // clang-format off
-// Per-voice parameters, in the column order of the text lines that carry
-// them (LFO, VOI, FNC).
+// Per-voice parameters. Their order is the column order of the text lines
+// that carry them (LFO, VOI, FNC), and the order of the field table below.
 enum class VoiceField : std::uint8_t {
   EN, SPD, AMD, PMD, AMS, PMS, FORM, SYNC,  // LFO line
   ALG, FB, TRANS,                           // VOI line
@@ -43,6 +43,7 @@ struct BitPiece {
 };
 
 struct FieldLayout {
+  std::uint8_t field;  // the VoiceField or OperatorField it places
   std::string_view label;
   std::array<BitPiece, 2> pieces;
   std::uint8_t piece_count;
@@ -55,17 +56,102 @@ struct FieldLayout {
   std::int16_t listed_max = -1;
 };
 
+namespace field_table {
+
+template <class Field>
+constexpr FieldLayout one(Field field, std::string_view label, std::uint8_t byte,
+                          std::uint8_t shift, std::uint8_t width, std::int16_t lowest = 0,
+                          std::int16_t listed_max = -1) {
+  return FieldLayout{static_cast<std::uint8_t>(field),
+                     label,
+                     {BitPiece{byte, shift, width, 0}, BitPiece{}},
+                     1,
+                     lowest,
+                     listed_max};
+}
+
+using V = VoiceField;
+using O = OperatorField;
+
+// The one table of where every parameter lives, by field, with its label.
+// Byte offsets of voice fields are within the 64-byte voice data; those of
+// operator fields are within the 8 bytes of one operator.
+inline constexpr std::array<FieldLayout, kVoiceFieldCount> kVoiceFields{{
+    one(V::EN, "EN", 9, 7, 1),
+    one(V::SPD, "SPD", 8, 0, 8),
+    one(V::AMD, "AMD", 9, 0, 7),
+    one(V::PMD, "PMD", 10, 0, 7),
+    one(V::AMS, "AMS", 13, 0, 2),
+    one(V::PMS, "PMS", 13, 4, 3),
+    one(V::FORM, "FORM", 14, 5, 2),
+    one(V::SYNC, "SYNC", 10, 7, 1),
+    one(V::ALG, "ALG", 12, 0, 3),
+    one(V::FB, "FB", 12, 3, 3),
+    one(V::TRANS, "TRANS", 15, 0, 8, -128),
+    one(V::MON, "MON", 58, 7, 1),
+    one(V::POR, "POR", 58, 0, 7),
+    one(V::CNT, "CNT", 59, 4, 3, 0, 4),
+    one(V::PBR, "PBR", 59, 0, 4, 0, 12),
+}};
+
+inline constexpr std::array<FieldLayout, kOperatorFieldCount> kOperatorFields{{
+    one(O::MUL, "MUL", 3, 0, 4),
+    one(O::TL, "TL", 0, 0, 7),
+    one(O::AR, "AR", 4, 0, 5),
+    one(O::DR, "DR", 5, 0, 5),
+    one(O::SL, "SL", 7, 4, 4),
+    one(O::SR, "SR", 6, 0, 5),
+    one(O::RR, "RR", 7, 0, 4),
+    one(O::DT1, "DT1", 3, 4, 3),
+    one(O::DT2, "DT2", 6, 6, 2),
+    // Bit 0 of KST is bit 7 of byte 1, bit 1 of KST is bit 7 of byte 3.
+    FieldLayout{static_cast<std::uint8_t>(O::KST), "KST",
+                {BitPiece{1, 7, 1, 0}, BitPiece{3, 7, 1, 1}}, 2},
+    one(O::KSL, "KSL", 2, 4, 4),
+    one(O::KSR, "KSR", 4, 6, 2),
+    one(O::VST, "VST", 1, 4, 3),
+    one(O::ADJ, "ADJ", 2, 0, 4),
+    one(O::VSA, "VSA", 5, 5, 2),
+    one(O::MC, "MC", 5, 7, 1),
+}};
+
+// Each row stands at the index of its field, and every piece lies inside
+// the bytes a listing reads.
+template <std::size_t N>
+constexpr bool well_formed(const std::array<FieldLayout, N>& table, std::size_t size) {
+  for (std::size_t f = 0; f < N; ++f) {
+    if (table[f].field != f) return false;
+    for (std::size_t i = 0; i < table[f].piece_count; ++i) {
+      const BitPiece& p = table[f].pieces[i];
+      if (p.byte >= size || p.shift + p.width > 8) return false;
+    }
+  }
+  return true;
+}
+static_assert(well_formed(kVoiceFields, kListedVoiceBytes));
+static_assert(well_formed(kOperatorFields, kOperatorDataSize));
+
+}  // namespace field_table
+
+constexpr const FieldLayout& voice_field_layout(VoiceField field) {
+  return field_table::kVoiceFields[static_cast<std::size_t>(field)];
+}
+constexpr const FieldLayout& operator_field_layout(OperatorField field) {
+  return field_table::kOperatorFields[static_cast<std::size_t>(field)];
+}
+
 // How many bits the field holds, and so its largest value.
-int field_width(const FieldLayout& layout);
+constexpr int field_width(const FieldLayout& layout) {
+  int width = 0;
+  for (std::size_t i = 0; i < layout.piece_count; ++i) width += layout.pieces[i].width;
+  return width;
+}
 constexpr int field_max(int width) { return (1 << width) - 1; }
 
 // The value a listing shows for the stored value `value`.
-int listed_value(const FieldLayout& layout, int value);
-
-// Byte offsets of voice fields are within the 64-byte voice data; those of
-// operator fields are within the 8 bytes of one operator.
-const FieldLayout& voice_field_layout(VoiceField field);
-const FieldLayout& operator_field_layout(OperatorField field);
+constexpr int listed_value(const FieldLayout& layout, int value) {
+  return layout.listed_max >= 0 && value > layout.listed_max ? layout.listed_max : value;
+}
 
 // Stores the low bits of `value` into the field; other bits are untouched.
 void pack_field(std::span<std::uint8_t> data, const FieldLayout& layout, std::int32_t value);

@@ -37,6 +37,10 @@ inline constexpr int kVoiceCount = 48;
 inline constexpr int kBlockCount = 1 + kVoiceCount;
 inline constexpr std::size_t kNameLength = 7;
 
+// A name byte that the instrument is sent as a space: a control character,
+// or a byte from 0x80 up, which no data byte of the message can carry whole.
+constexpr bool name_byte_sent_as_space(std::uint8_t byte) { return byte < 0x20 || byte >= 0x80; }
+
 // Data bytes carried by each kind of block, and the block's size on the wire.
 inline constexpr std::size_t kBankNameDataSize = 32;
 inline constexpr std::size_t kVoiceDataSize = 64;

@@ -17,6 +17,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "field_layout.h"
@@ -30,28 +33,22 @@ inline constexpr std::string_view kVoiKeyword = "VOI:";
 inline constexpr std::string_view kOperatorKeyword = "OP";  // then the number and ':'
 inline constexpr std::string_view kFncKeyword = "FNC:";
 
-// Columns of each parameter line, in order.
-inline constexpr std::array kLfoColumns{
-    VoiceField::EN,  VoiceField::SPD, VoiceField::AMD,  VoiceField::PMD,
-    VoiceField::AMS, VoiceField::PMS, VoiceField::FORM, VoiceField::SYNC,
-};
-inline constexpr std::array kVoiColumns{VoiceField::ALG, VoiceField::FB, VoiceField::TRANS};
-inline constexpr std::array kFncColumns{VoiceField::MON, VoiceField::POR, VoiceField::CNT,
-                                        VoiceField::PBR};
-inline constexpr std::array kOperatorColumns{
-    OperatorField::MUL, OperatorField::TL,  OperatorField::AR,  OperatorField::DR,
-    OperatorField::SL,  OperatorField::SR,  OperatorField::RR,  OperatorField::DT1,
-    OperatorField::DT2, OperatorField::KST, OperatorField::KSL, OperatorField::KSR,
-    OperatorField::VST, OperatorField::ADJ, OperatorField::VSA, OperatorField::MC,
-};
-
-// The comment lines that the written form puts above each value line, so
-// that the labels sit over their columns.
-inline constexpr std::string_view kLfoLabels = "#     EN SPD AMD PMD AMS PMS FORM SYNC\n";
-inline constexpr std::string_view kVoiLabels = "#    ALG  FB TRANS\n";
-inline constexpr std::string_view kOperatorLabels =
-    "#    MUL  TL  AR  DR  SL  SR  RR DT1 DT2 KST KSL KSR VST ADJ VSA  MC\n";
-inline constexpr std::string_view kFncLabels = "#    MON POR CNT PBR\n";
+// The columns of each parameter line are runs of the field enums, whose
+// order is the column order.
+template <class Field, Field First, Field Last>
+constexpr auto field_run() {
+  std::array<Field, static_cast<std::size_t>(Last) - static_cast<std::size_t>(First) + 1> run{};
+  for (std::size_t i = 0; i < run.size(); ++i)
+    run[i] = static_cast<Field>(static_cast<std::size_t>(First) + i);
+  return run;
+}
+inline constexpr auto kLfoColumns = field_run<VoiceField, VoiceField::EN, VoiceField::SYNC>();
+inline constexpr auto kVoiColumns = field_run<VoiceField, VoiceField::ALG, VoiceField::TRANS>();
+inline constexpr auto kFncColumns = field_run<VoiceField, VoiceField::MON, VoiceField::PBR>();
+inline constexpr auto kOperatorColumns =
+    field_run<OperatorField, OperatorField::MUL, OperatorField::MC>();
+static_assert(kLfoColumns.size() + kVoiColumns.size() + kFncColumns.size() == kVoiceFieldCount);
+static_assert(kOperatorColumns.size() == kOperatorFieldCount);
 
 // In the written form each value is printed with at least three digits and
 // one space before it; FORM, SYNC and TRANS get two, so that the values sit
@@ -64,6 +61,61 @@ constexpr std::size_t written_gap(VoiceField field) {
   return field == VoiceField::FORM || field == VoiceField::SYNC || field == VoiceField::TRANS ? 2
                                                                                               : 1;
 }
+constexpr std::size_t written_gap(OperatorField /*field*/) { return 1; }
 inline constexpr std::size_t kWrittenDigits = 3;
+// The written keyword of an operator line: "OP", its digit and ':'.
+inline constexpr std::size_t kWrittenOperatorKeywordSize = kOperatorKeyword.size() + 2;
+
+constexpr const FieldLayout& field_layout(VoiceField field) { return voice_field_layout(field); }
+constexpr const FieldLayout& field_layout(OperatorField field) {
+  return operator_field_layout(field);
+}
+
+// A comment line that the written form puts above a value line, so that
+// each label ends over the last digit of its column ('#' stands under the
+// keyword, and at least one space comes before each label).
+struct LabelLine {
+  std::array<char, 80> text{};
+  std::size_t size = 0;
+  constexpr std::string_view view() const { return {text.data(), size}; }
+};
+
+template <class Field, std::size_t N>
+constexpr LabelLine label_line(std::size_t keyword_size, const std::array<Field, N>& columns) {
+  LabelLine line;
+  auto put = [&line](char ch) { line.text[line.size++] = ch; };
+  put('#');
+  while (line.size < keyword_size) put(' ');
+  for (const Field field : columns) {
+    const std::string_view label = field_layout(field).label;
+    const std::size_t width = written_gap(field) + kWrittenDigits;
+    for (std::size_t pad = width > label.size() ? width - label.size() : 1; pad > 0; --pad) put(' ');
+    for (const char ch : label) put(ch);
+  }
+  put('\n');
+  return line;
+}
+
+inline constexpr LabelLine kLfoLabelLine = label_line(kLfoKeyword.size(), kLfoColumns);
+inline constexpr LabelLine kVoiLabelLine = label_line(kVoiKeyword.size(), kVoiColumns);
+inline constexpr LabelLine kOperatorLabelLine =
+    label_line(kWrittenOperatorKeywordSize, kOperatorColumns);
+inline constexpr LabelLine kFncLabelLine = label_line(kFncKeyword.size(), kFncColumns);
+inline constexpr std::string_view kLfoLabels = kLfoLabelLine.view();
+inline constexpr std::string_view kVoiLabels = kVoiLabelLine.view();
+inline constexpr std::string_view kOperatorLabels = kOperatorLabelLine.view();
+inline constexpr std::string_view kFncLabels = kFncLabelLine.view();
+
+// The bytes of a line before its end: the newline, and a CR directly before
+// it, so that texts written on any system read alike. A CR elsewhere is
+// white space.
+constexpr std::span<const std::uint8_t> line_content(std::span<const std::uint8_t> line) {
+  std::size_t size = line.size();
+  if (size > 0 && line[size - 1] == '\n') {
+    --size;
+    if (size > 0 && line[size - 1] == '\r') --size;
+  }
+  return line.first(size);
+}
 
 }  // namespace bank

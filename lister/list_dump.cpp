@@ -9,6 +9,7 @@
 
 #include "formats/block_codec.h"
 #include "formats/header.h"
+#include "formats/message_format.h"
 #include "formats/message_layout.h"
 #include "formats/written_form.h"
 
@@ -43,14 +44,56 @@ std::size_t listed_bytes(int index) {
   return index == 0 ? kListedBankNameBytes : kListedVoiceBytes;
 }
 
-ListStatus check_dump_header(InputStream& in) {
-  std::array<std::uint8_t, kHeaderSize> header{};
-  if (read_bytes(in, header) != header.size())
-    return in.failed ? ListStatus::read_error : ListStatus::not_bulk_dump;
-  return is_bulk_dump_header(header) ? ListStatus::ok : ListStatus::not_bulk_dump;
+// The texts the scan of a whole file writes: comment lines in the listing,
+// warnings on standard error.
+constexpr std::string_view kBankDumpLine = "# Message %d at byte %d: bank dump, system %d, bank %d\n";
+constexpr std::string_view kVoiceRamDumpLine =
+    "# Message %d at byte %d: voice RAM dump, system %d\n";
+constexpr std::string_view kSingleVoiceLine =
+    "# Message %d at byte %d: single voice, system %d, instrument %d\n";
+constexpr std::string_view kSkippedLine = "# Skipped %d bytes at byte %d\n";
+constexpr std::string_view kBankNameBlock = "bank name";
+constexpr std::string_view kVoiceBlock = "voice %d";
+constexpr std::string_view kEndsAfterHeader = "Warning: message %d ends after the header\n";
+constexpr std::string_view kEndsAfterBlock = "Warning: message %d ends after %s\n";
+constexpr std::string_view kChecksumWarning =
+    "Warning: message %d, %s: checksum is 0x%02X, should be 0x%02X\n";
+constexpr std::string_view kTooSmallWarning = "Warning: message %d, %s: block too small\n";
+
+// "bank name" or "voice N": which block of a message a warning is about.
+std::string block_name(int index) {
+  return index == 0 ? std::string(kBankNameBlock) : format_message(kVoiceBlock, {index});
 }
 
-ListStatus block_status(BlockFault fault) {
+void append_message_line(std::string& out, std::int64_t number, std::uint64_t offset,
+                         const MessageHeader& header) {
+  switch (header.form) {
+    case MessageForm::bank_dump:
+      append_message(out, kBankDumpLine, {number, offset, header.system_number, header.number});
+      break;
+    case MessageForm::voice_ram_dump:
+      append_message(out, kVoiceRamDumpLine, {number, offset, header.system_number});
+      break;
+    case MessageForm::single_voice:
+      append_message(out, kSingleVoiceLine, {number, offset, header.system_number, header.number});
+      break;
+  }
+}
+
+// How the blocks of a message are read and what a fault does.
+struct BlockPolicy {
+  BlockRules rules;
+  // A damaged block is listed for what it holds, with a warning, and a
+  // message that ends early ends the message alone; otherwise the first
+  // fault ends the listing with its status.
+  bool list_damage = false;
+};
+
+// The plain listing reads a bank dump's blocks as they stand and stops at
+// the first fault: what it prints always compiles back to the same bytes.
+constexpr BlockPolicy kStopAtFault{};
+
+ListStatus fault_status(BlockFault fault) {
   switch (fault) {
     case BlockFault::none: return ListStatus::ok;
     case BlockFault::checksum: return ListStatus::checksum_error;
@@ -61,150 +104,86 @@ ListStatus block_status(BlockFault fault) {
   return ListStatus::unexpected_end;
 }
 
-void append_hex(std::string& out, std::uint8_t byte) {
-  constexpr std::string_view kDigits = "0123456789ABCDEF";
-  out += "0x";
-  out += kDigits[byte >> 4];
-  out += kDigits[byte & 0x0F];
-}
-
-// "bank name" or "voice N": which block of a message a warning is about.
-std::string block_name(int index) {
-  return index == 0 ? std::string("bank name") : "voice " + std::to_string(index);
-}
-
-// "# Message N at byte B: <form and numbers>"
-void append_message_line(std::string& out, std::int64_t number, std::uint64_t offset,
-                         const MessageHeader& header) {
-  out += "# Message ";
-  out += std::to_string(number);
-  out += " at byte ";
-  out += std::to_string(offset);
-  switch (header.form) {
-    case MessageForm::bank_dump: out += ": bank dump, system "; break;
-    case MessageForm::voice_ram_dump: out += ": voice RAM dump, system "; break;
-    case MessageForm::single_voice: out += ": single voice, system "; break;
-  }
-  out += std::to_string(header.system_number);
-  if (header.form == MessageForm::bank_dump) out += ", bank ";
-  if (header.form == MessageForm::single_voice) out += ", instrument ";
-  if (header.form != MessageForm::voice_ram_dump) out += std::to_string(header.number);
-  out += '\n';
-}
-
-void append_skipped_line(std::string& out, std::uint64_t count, std::uint64_t offset) {
-  out += "# Skipped ";
-  out += std::to_string(count);
-  out += " bytes at byte ";
-  out += std::to_string(offset);
-  out += '\n';
-}
-
-// "Warning: message N<about>\n", counted.
-void warn(Listing& listing, ScanSummary& summary, std::int64_t message, const std::string& about) {
-  listing.warnings += "Warning: message " + std::to_string(message) + about + "\n";
-  ++summary.warnings;
-}
-
-// Lists one message whose header has been read. A block is listed even when
-// damaged; the message ends early at the end of the data or before a byte
-// from 0x80 up. Returns false on a read or write error.
-bool list_message(InputStream& in, Listing& listing, ScanSummary& summary,
-                  const MessageHeader& header, Block& block) {
-  const std::int64_t number = summary.messages;
+// Lists the blocks of one message whose header has been read. Returns ok,
+// or the status that ended the listing: under kStopAtFault any fault, when
+// damage is listed only a read or write error. Warnings are counted in
+// `warnings`.
+ListStatus list_blocks(InputStream& in, Listing& listing, const MessageHeader& header,
+                       const BlockPolicy& policy, std::int64_t number, std::int64_t& warnings) {
   const bool single = header.form == MessageForm::single_voice;
-  BlockRules rules;
-  rules.status_byte_ends = true;
-  rules.count_if_zero = single ? 2 * kVoiceDataSize : 0;
   const int blocks = block_count(header.form);
+  Block block;
   for (int b = 0; b < blocks; ++b) {
     const int index = single ? 1 : b;  // a single voice is listed as voice 1
-    const BlockFault fault = read_block(in, block, rules);
-    if (fault == BlockFault::read_error) {
-      summary.status = ListStatus::read_error;
-      return false;
-    }
+    const BlockFault fault = read_block(in, block, policy.rules);
+    if (fault != BlockFault::none && (fault == BlockFault::read_error || !policy.list_damage))
+      return fault_status(fault);
     if (fault == BlockFault::truncated || fault == BlockFault::status_byte) {
-      warn(listing, summary, number,
-           " ends after " + (b == 0 ? std::string("the header") : block_name(index - 1)));
+      if (b == 0)
+        append_message(listing.warnings, kEndsAfterHeader, {number});
+      else
+        append_message(listing.warnings, kEndsAfterBlock, {number, block_name(index - 1)});
+      ++warnings;
       break;
     }
     if (fault == BlockFault::checksum) {
-      std::string about = ", " + block_name(index) + ": checksum is ";
-      append_hex(about, block.checksum);
-      about += ", should be ";
-      append_hex(about, block.expected);
-      warn(listing, summary, number, about);
+      append_message(listing.warnings, kChecksumWarning,
+                     {number, block_name(index), block.checksum, block.expected});
+      ++warnings;
     }
     if (block.data.size() < listed_bytes(index)) {
-      warn(listing, summary, number, ", " + block_name(index) + ": block too small");
+      if (!policy.list_damage) return ListStatus::block_size_error;
+      append_message(listing.warnings, kTooSmallWarning, {number, block_name(index)});
+      ++warnings;
       block.data.resize(listed_bytes(index), 0);  // the missing bytes are taken as zero
     }
     print_block(listing.text, index, block.data);
-    if (!flush(listing)) {
-      summary.status = ListStatus::write_error;
-      return false;
-    }
+    if (!flush(listing)) return ListStatus::write_error;
   }
-  if (peek_byte(in) == kSysExEnd) next_byte(in);
-  return true;
-}
-
-// Passes over bytes up to the next F0, a buffer at a time.
-void skip_to_sysex_start(InputStream& in) {
-  while (peek_byte(in) >= 0) {
-    const auto* found = static_cast<const std::uint8_t*>(
-        std::memchr(in.window.data(), kSysExStart, in.window.size()));
-    if (found != nullptr) {
-      in.window = in.window.subspan(static_cast<std::size_t>(found - in.window.data()));
-      return;
-    }
-    in.window = in.window.subspan(in.window.size());
-  }
+  return ListStatus::ok;
 }
 
 }  // namespace
 
 ListStatus list_dump(InputStream& in, Listing& listing) {
-  ListStatus status = check_dump_header(in);
-  Block block;
-  for (int i = 0; status == ListStatus::ok && i < kBlockCount; ++i) {
-    status = block_status(read_block(in, block));
-    if (status != ListStatus::ok) break;
-    if (block.data.size() < listed_bytes(i)) {
-      status = ListStatus::block_size_error;
-      break;
-    }
-    print_block(listing.text, i, block.data);
-    if (!flush(listing)) status = ListStatus::write_error;
-  }
-  return status;
+  const std::optional<MessageHeader> header = read_message_header(in, kBankDumpAsItStands);
+  if (!header) return failed(in) ? ListStatus::read_error : ListStatus::not_bulk_dump;
+  std::int64_t warnings = 0;
+  return list_blocks(in, listing, *header, kStopAtFault, 1, warnings);
 }
 
 ScanSummary list_all(InputStream& in, Listing& listing) {
   ScanSummary summary;
-  Block block;
   std::uint64_t skipped = 0;
   std::uint64_t skipped_from = 0;
   while (peek_byte(in) >= 0) {
     const std::uint64_t start = position(in);
     std::optional<MessageHeader> header;
     if (peek_byte(in) == kSysExStart)
-      header = read_message_header(in);
+      header = read_message_header(in, kAnyVoiceMessage);
     else
-      skip_to_sysex_start(in);
+      skip_to_byte(in, kSysExStart);
     if (!header) {
       if (skipped == 0) skipped_from = start;
       skipped += position(in) - start;
       continue;
     }
-    if (skipped > 0) append_skipped_line(listing.text, skipped, skipped_from);
+    if (skipped > 0) append_message(listing.text, kSkippedLine, {skipped, skipped_from});
     skipped = 0;
     append_message_line(listing.text, ++summary.messages, start, *header);
-    if (!list_message(in, listing, summary, *header, block)) return summary;
+    // MIDI's rules: a byte from 0x80 up ends a block and begins the next
+    // message, and a single voice may be sent with a count of 0.
+    BlockPolicy policy;
+    policy.rules.status_byte_ends = true;
+    policy.rules.count_if_zero = header->form == MessageForm::single_voice ? 2 * kVoiceDataSize : 0;
+    policy.list_damage = true;
+    summary.status =
+        list_blocks(in, listing, *header, policy, summary.messages, summary.warnings);
+    if (summary.status != ListStatus::ok) return summary;
+    if (peek_byte(in) == kSysExEnd) next_byte(in);
   }
-  if (in.failed) summary.status = ListStatus::read_error;
-  if (skipped > 0) append_skipped_line(listing.text, skipped, skipped_from);
+  if (failed(in)) summary.status = ListStatus::read_error;
+  if (skipped > 0) append_message(listing.text, kSkippedLine, {skipped, skipped_from});
   if (!flush(listing) && summary.status == ListStatus::ok) summary.status = ListStatus::write_error;
   return summary;
 }
