@@ -1,26 +1,28 @@
 #include "message_format.h"
 
 #include <array>
-#include <charconv>
+#include <cinttypes>
+#include <cstdio>
 
 namespace bank {
 namespace {
 
+// Values are rare and short: printf's own conversions, into a bounded
+// buffer, keep them exactly as printf would show them.
 void append_value(std::string& out, const MessageArg& arg) {
   if (arg.is_text) {
     out += arg.text;
     return;
   }
   std::array<char, 24> digits{};
-  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), arg.number).ptr;
-  out.append(digits.data(), end);
+  const int n = std::snprintf(digits.data(), digits.size(), "%" PRId64, arg.number);
+  out.append(digits.data(), static_cast<std::size_t>(n));
 }
 
 void append_hex_byte(std::string& out, const MessageArg& arg) {
-  constexpr std::string_view kDigits = "0123456789ABCDEF";
-  const auto byte = static_cast<std::uint8_t>(arg.number);
-  out += kDigits[byte >> 4];
-  out += kDigits[byte & 0x0F];
+  std::array<char, 4> digits{};
+  std::snprintf(digits.data(), digits.size(), "%02X", static_cast<unsigned>(arg.number & 0xFF));
+  out.append(digits.data(), 2);
 }
 
 }  // namespace

@@ -28,7 +28,12 @@ if ! lintian --fail-on error,warning "$deb" > "$work/lintian" 2>&1; then
   echo "lintian finds errors or warnings in the package"
   exit 1
 fi
-echo "lintian: no errors, no warnings"
+# The programs carry Debian's hardening: no note of a missing part of it.
+if lintian --display-info "$deb" 2>&1 | grep 'hardening-'; then
+  echo "lintian finds the programs without part of Debian's hardening"
+  exit 1
+fi
+echo "lintian: no errors, no warnings, no missing hardening"
 
 dpkg-deb -x "$deb" "$work/root"
 for page in man1/text2syx.1 man1/syx2text.1 man5/banktext.5; do
