@@ -1,7 +1,8 @@
 // Lists arbitrary bytes as a bulk dump, and scans them for every message of
 // voice data. Whatever the bytes, both must end in a status without reading
-// past the data; a complete listing has 48 voices; and the account of the
-// whole file reads back as bank text without a fault.
+// past the data; a complete listing has 48 voices; the account of the
+// whole file reads back as bank text without a fault; and both listings
+// through a buffer of a few bytes are what they are from memory.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -44,6 +45,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         "a message without its comment line");
   check(std::count(all.warnings.begin(), all.warnings.end(), '\n') == summary.warnings,
         "warnings miscounted");
+  const std::size_t buffer = 1 + size % 11;
+  bank::InputStream small = bank::chunked_input(std::span(data, size), buffer);
+  bank::Listing small_listing;
+  check(bank::list_dump(small, small_listing) == status && small_listing.text == listing.text,
+        "a small buffer lists a dump otherwise");
+  bank::InputStream small_scan = bank::chunked_input(std::span(data, size), buffer);
+  bank::Listing small_all;
+  const bank::ScanSummary small_summary = bank::list_all(small_scan, small_all);
+  check(small_summary.messages == summary.messages && small_summary.warnings == summary.warnings &&
+            small_summary.status == summary.status && small_all.text == all.text &&
+            small_all.warnings == all.warnings,
+        "a small buffer scans a file otherwise");
+
   auto state = std::make_unique<bank::BankState>();
   bank::InputStream text = bank::memory_input(
       std::span(reinterpret_cast<const std::uint8_t*>(all.text.data()), all.text.size()));

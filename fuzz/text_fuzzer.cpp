@@ -1,5 +1,6 @@
-// Reads arbitrary text as a bank text, with and without warnings: both
-// readings must store the same. When the text is accepted, builds the
+// Reads arbitrary text as a bank text, with and without warnings, from
+// memory and through a buffer of a few bytes: every reading must store the
+// same, and both readings with warnings must warn alike. When the text is accepted, builds the
 // message and decodes it again: 6363 bytes, the right header, 49 blocks of
 // the right sizes with every checksum good, and the closing F7.
 #include <cstddef>
@@ -34,6 +35,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             warned->bank_name == state->bank_name &&
             std::memcmp(&warned->voices, &state->voices, sizeof state->voices) == 0,
         "reading with warnings stores something else");
+  // The same text through a tiny buffer, as a file that hands over a few
+  // bytes at a time: lines straddle every refill.
+  auto small = std::make_unique<bank::BankState>();
+  bank::ReaderWarnings small_warnings;
+  bank::InputStream chunked = bank::chunked_input(std::span(data, size), 1 + size % 13);
+  check(bank::read_bank_text(chunked, *small, &small_warnings) == line &&
+            small->reader_error == state->reader_error &&
+            small->definition_count == state->definition_count &&
+            small->bank_name == state->bank_name &&
+            std::memcmp(&small->voices, &state->voices, sizeof state->voices) == 0,
+        "reading through a small buffer stores something else");
+  check(small_warnings.lines.size() == warnings.lines.size(), "a small buffer warns otherwise");
+  for (std::size_t i = 0; i < warnings.lines.size(); ++i)
+    check(bank::format_warning(small_warnings.lines[i]) == bank::format_warning(warnings.lines[i]),
+          "a small buffer warns otherwise");
   for (const bank::ReaderWarning& w : warnings.lines)
     check(w.line >= 1 && (line == 0 || w.line < line), "a warning outside the lines read");
   if (line != 0) {
@@ -43,10 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bank::build_bulk_dump(*state);
 
   const std::span<const std::uint8_t> message(state->message);
-  check(bank::is_bulk_dump_header(message.first<bank::kHeaderSize>()), "header not a bulk dump");
-  check(message[3] == state->system_number && message[6] == state->bank_number,
+  bank::InputStream decoded = bank::memory_input(message);
+  const auto header = bank::read_message_header(decoded, bank::kAnyVoiceMessage);
+  check(header && header->form == bank::MessageForm::bank_dump, "header not a bulk dump");
+  check(header->system_number == state->system_number && header->number == state->bank_number,
         "system or bank number not in the header");
-  bank::InputStream decoded = bank::memory_input(message.subspan(bank::kHeaderSize));
   bank::Block block;
   for (int i = 0; i < bank::kBlockCount; ++i) {
     check(bank::read_block(decoded, block) == bank::BlockFault::none, "a block does not decode");

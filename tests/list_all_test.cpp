@@ -24,12 +24,40 @@ struct Scan {
   std::string text;
 };
 
+std::span<const std::uint8_t> bytes_of(const std::string& bytes) {
+  return std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
+
+bool operator==(const bank::ScanSummary& a, const bank::ScanSummary& b) {
+  return a.messages == b.messages && a.warnings == b.warnings && a.status == b.status;
+}
+
+// Both listings of `bytes` through buffers of a few bytes must be what
+// they are from memory, wherever a buffer ends.
+void expect_alike_through_small_buffers(const std::string& bytes, const bank::Listing& all,
+                                        const bank::ScanSummary& summary) {
+  bank::InputStream in = bank::memory_input(bytes_of(bytes));
+  bank::Listing plain;
+  const bank::ListStatus status = bank::list_dump(in, plain);
+  for (const std::size_t size : {1U, 2U, 3U, 7U, 64U}) {
+    bank::InputStream a = bank::chunked_input(bytes_of(bytes), size);
+    bank::Listing small_all;
+    EXPECT_TRUE(bank::list_all(a, small_all) == summary) << size;
+    EXPECT_EQ(small_all.text, all.text) << size;
+    EXPECT_EQ(small_all.warnings, all.warnings) << size;
+    bank::InputStream b = bank::chunked_input(bytes_of(bytes), size);
+    bank::Listing small_plain;
+    EXPECT_EQ(bank::list_dump(b, small_plain), status) << size;
+    EXPECT_EQ(small_plain.text, plain.text) << size;
+  }
+}
+
 Scan scan(const std::string& bytes) {
-  bank::InputStream in = bank::memory_input(
-      std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  bank::InputStream in = bank::memory_input(bytes_of(bytes));
   bank::Listing listing;
   Scan s;
   s.summary = bank::list_all(in, listing);
+  expect_alike_through_small_buffers(bytes, listing, s.summary);
   s.text = listing.text;
   s.warnings = listing.warnings;
   std::istringstream lines(listing.text);

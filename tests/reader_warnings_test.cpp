@@ -22,6 +22,14 @@ struct Read {
   std::string summary;  // the summary warnings, formatted
 };
 
+bool same_state(const BankState& a, const BankState& b) {
+  return a.reader_error == b.reader_error && a.definition_count == b.definition_count &&
+         a.bank_name == b.bank_name && std::memcmp(&a.voices, &b.voices, sizeof a.voices) == 0;
+}
+
+// Reads `text` from memory without and with warnings, which must store the
+// same; then through buffers of a few bytes, which must store and warn
+// exactly as memory does, wherever a buffer ends.
 Read read_with_warnings(const std::string& text) {
   BankState plain;
   BankState warned;
@@ -32,10 +40,23 @@ Read read_with_warnings(const std::string& text) {
   Read read;
   read.result = bank::read_bank_text(a, plain);
   EXPECT_EQ(bank::read_bank_text(b, warned, &warnings), read.result) << text;
-  EXPECT_EQ(std::memcmp(&plain.voices, &warned.voices, sizeof plain.voices), 0) << text;
-  EXPECT_EQ(plain.definition_count, warned.definition_count) << text;
+  EXPECT_TRUE(same_state(plain, warned)) << text;
   for (const bank::ReaderWarning& w : warnings.lines) read.lines += bank::format_warning(w);
   read.summary = bank::summary_warnings(warnings);
+  for (const std::size_t size : {1U, 2U, 3U, 7U, 64U}) {
+    BankState small;
+    BankState small_warned;
+    bank::ReaderWarnings small_warnings;
+    bank::InputStream c = bank::chunked_input(bytes, size);
+    bank::InputStream d = bank::chunked_input(bytes, size);
+    EXPECT_EQ(bank::read_bank_text(c, small), read.result) << size << ": " << text;
+    EXPECT_EQ(bank::read_bank_text(d, small_warned, &small_warnings), read.result) << size;
+    EXPECT_TRUE(same_state(plain, small) && same_state(plain, small_warned)) << size << ": " << text;
+    std::string lines;
+    for (const bank::ReaderWarning& w : small_warnings.lines) lines += bank::format_warning(w);
+    EXPECT_EQ(lines, read.lines) << size;
+    EXPECT_EQ(bank::summary_warnings(small_warnings), read.summary) << size;
+  }
   return read;
 }
 
@@ -120,6 +141,19 @@ TEST(ReaderWarnings, EachSlipWithItsExactText) {
        ""},
   };
   for (const Case& c : cases) EXPECT_EQ(read_with_warnings(c.text).lines, c.warnings) << c.text;
+}
+
+TEST(ReaderWarnings, LineEndsAndLengthsReadAlikeThroughAnyBuffer) {
+  const std::string long_name = "@1: " + std::string(300, 'N') + "\r\n";
+  const std::string texts[] = {
+      "FB-01:Bank\r\n@1: A\r\nLFO: 1 2 3 4 5 6 7 8\r\r\nVOI: 1 2\r",
+      "@1: A\nFNC: 1 2 3 4",
+      "@1: A\nFNC: 1 2 3 4\r",
+      "@1:\r\n@2: \r\nFB-01:\r\nFB-01:x\r",
+      long_name + "LFO:" + std::string(200, ' ') + "1 2 3 4 5 6 7 0000000000000000000008 9\n",
+      "\t\t" + std::string(150, ' ') + "OP" + std::string(90, ' ') + "3:\n" + std::string(100, 'x'),
+  };
+  for (const std::string& text : texts) read_with_warnings(text);
 }
 
 TEST(ReaderWarnings, SummaryNamesTheBlankParts) {
