@@ -124,22 +124,7 @@ constexpr std::array<Keyword, 6> kKeywords{{
 // character, and a whole keyword is compared at once; only a line that
 // begins like a keyword but is none is walked for the characters that
 // matched.
-LineKind match_keyword(Cursor& c, std::string_view& consumed) {
-  static constexpr std::array<bool, 256> kBegins = [] {
-    std::array<bool, 256> begins{};
-    for (const Keyword& k : kKeywords) begins[static_cast<unsigned char>(k.text[0])] = true;
-    return begins;
-  }();
-  if (c.ch < 0 || !kBegins[static_cast<std::size_t>(c.ch)]) return LineKind::other;
-  const auto room = static_cast<std::size_t>(c.end - c.p);
-  for (const Keyword& k : kKeywords) {
-    if (static_cast<unsigned char>(k.text[0]) != c.ch) continue;
-    if (room >= k.text.size() && std::equal(k.text.begin(), k.text.end(), c.p)) {
-      move_to(c, c.p + k.text.size());
-      consumed = k.text;
-      return k.kind;
-    }
-  }
+[[gnu::noinline]] LineKind walk_keyword(Cursor& c, std::string_view& consumed) {
   std::string_view matched;
   for (;;) {
     const Keyword* next = nullptr;
@@ -156,6 +141,25 @@ LineKind match_keyword(Cursor& c, std::string_view& consumed) {
   }
   consumed = matched;
   return LineKind::other;
+}
+
+inline LineKind match_keyword(Cursor& c, std::string_view& consumed) {
+  static constexpr std::array<bool, 256> kBegins = [] {
+    std::array<bool, 256> begins{};
+    for (const Keyword& k : kKeywords) begins[static_cast<unsigned char>(k.text[0])] = true;
+    return begins;
+  }();
+  if (c.ch < 0 || !kBegins[static_cast<std::size_t>(c.ch)]) return LineKind::other;
+  const auto room = static_cast<std::size_t>(c.end - c.p);
+  for (const Keyword& k : kKeywords) {
+    if (static_cast<unsigned char>(k.text[0]) != c.ch) continue;
+    if (room >= k.text.size() && std::equal(k.text.begin(), k.text.end(), c.p)) {
+      move_to(c, c.p + k.text.size());
+      consumed = k.text;
+      return k.kind;
+    }
+  }
+  return walk_keyword(c, consumed);
 }
 
 // ---- The reading of one text ----------------------------------------------

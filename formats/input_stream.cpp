@@ -95,7 +95,7 @@ std::size_t read_bytes(InputStream& in, std::span<std::uint8_t> out) {
   return done;
 }
 
-std::optional<std::span<const std::uint8_t>> next_line(InputStream& in) {
+std::optional<std::span<const std::uint8_t>> next_line_refilling(InputStream& in) {
   std::size_t searched = 0;  // bytes of the window known to hold no newline
   for (;;) {
     if (in.window_.size() > searched) {

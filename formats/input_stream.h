@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -41,6 +42,7 @@ class InputStream {
   friend int peek_byte(InputStream& in);
   friend int next_byte(InputStream& in);
   friend std::optional<std::span<const std::uint8_t>> next_line(InputStream& in);
+  friend std::optional<std::span<const std::uint8_t>> next_line_refilling(InputStream& in);
   friend bool skip_to_byte(InputStream& in, std::uint8_t byte);
 
   std::FILE* file_ = nullptr;                 // the file read, if any
@@ -98,6 +100,24 @@ std::size_t read_bytes(InputStream& in, std::span<std::uint8_t> out);
 // stream; nothing at the end of the data. A line longer than the buffer
 // grows it, so memory follows the longest line, never the number of lines.
 std::optional<std::span<const std::uint8_t>> next_line(InputStream& in);
+
+// The general case of next_line: a line that runs past the window.
+std::optional<std::span<const std::uint8_t>> next_line_refilling(InputStream& in);
+
+inline std::optional<std::span<const std::uint8_t>> next_line(InputStream& in) {
+  if (!in.window_.empty()) {
+    const auto* const begin = in.window_.data();
+    const auto* const newline =
+        static_cast<const std::uint8_t*>(std::memchr(begin, '\n', in.window_.size()));
+    if (newline != nullptr) {
+      const auto length = static_cast<std::size_t>(newline - begin) + 1;
+      const auto line = in.window_.first(length);
+      in.window_ = in.window_.subspan(length);
+      return line;
+    }
+  }
+  return next_line_refilling(in);
+}
 
 // Passes over bytes up to the next `byte`, which is left to be read; false
 // when the data ended first.
