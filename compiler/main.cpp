@@ -4,7 +4,9 @@
 // output is opened only after the whole text has been read and accepted, so
 // a failure leaves no file behind; a failed write empties and removes the
 // file it began, and nothing else. The input is never the output.
+#include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -13,6 +15,7 @@
 #include "bank_state.h"
 #include "bank_text_reader.h"
 #include "dump_builder.h"
+#include "midi_writer.h"
 #include "formats/file_services.h"
 #include "formats/input_stream.h"
 #include "formats/message_format.h"
@@ -26,6 +29,13 @@ constexpr std::string_view kUsage =
     "Usage: %s [options] infile.txt [outfile.syx]\n\n"
     " -sN   System number = N (0 - 15)\n"
     " -bN   Bank number = N  (0 or 1)\n";
+// After the usage text, for --help: the options beyond -s and -b.
+constexpr std::string_view kMoreOptions =
+    " -w   Warn about what the text probably does not mean\n"
+    " -m   Write a Standard MIDI File (.mid) that sends the bank in timed packets\n"
+    " --help     Print this help\n"
+    " --version  Print the version\n"
+    "See text2syx(1).\n";
 constexpr std::string_view kVersion = "text2syx %s\n";
 constexpr std::string_view kCannotOpen = "Error: Cannot open %s\n";
 constexpr std::string_view kCannotRead = "Error: Cannot read %s\n";
@@ -47,11 +57,10 @@ constexpr std::int64_t kMinimumDefinitions = 7;
 // The process-wide state: option values, voice table and message.
 bank::BankState g_state;
 
-// Writes the message; on failure discards what was written.
-bool write_message(std::FILE* out, const std::string& path) {
-  std::setvbuf(out, nullptr, _IONBF, 0);  // one write of the whole message
-  const bool written =
-      std::fwrite(g_state.message.data(), 1, g_state.message.size(), out) == g_state.message.size();
+// Writes the whole output; on failure discards what was written.
+bool write_output(std::FILE* out, const std::string& path, std::span<const std::uint8_t> bytes) {
+  std::setvbuf(out, nullptr, _IONBF, 0);  // one write of the whole output
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
   return bank::close_output(out, path.c_str(), written);
 }
 
@@ -60,7 +69,8 @@ void print_warnings(const bank::ReaderWarnings& warnings, bool summary) {
   if (summary) std::fputs(summary_warnings(warnings).c_str(), stdout);
 }
 
-int compile(const char* input_name, const std::string& output_name, bool with_warnings) {
+int compile(const char* input_name, const std::string& output_name, bool with_warnings,
+            bool midi) {
   // Binary: the reader itself takes CR LF as a line end, on every system.
   std::FILE* input = bank::open_file(input_name, "rb");
   if (input == nullptr) {
@@ -101,13 +111,17 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
   }
 
   bank::build_bulk_dump(g_state);
+  std::vector<std::uint8_t> midi_bytes;
+  if (midi) midi_bytes = bank::midi_file(g_state.message, g_state.system_number);
+  const std::span<const std::uint8_t> bytes =
+      midi ? std::span<const std::uint8_t>(midi_bytes) : std::span<const std::uint8_t>(g_state.message);
 
   std::FILE* output = bank::open_file(output_name.c_str(), "wb");
   if (output == nullptr) {
     print(stdout, kCannotOpen, {output_name});
     return 1;
   }
-  if (!write_message(output, output_name)) {
+  if (!write_output(output, output_name, bytes)) {
     print(stdout, kCannotWrite, {output_name});
     return 1;
   }
@@ -137,6 +151,7 @@ int main(int argc, char** system_argv) {
   const bank::ParsedOptions options = bank::parse_options(argc, argv, g_state);
   if (options.help) {
     print(stdout, kUsage, {program});
+    print(stdout, kMoreOptions);
     return finish_output();
   }
   if (options.version) {
@@ -150,6 +165,6 @@ int main(int argc, char** system_argv) {
   const char* input_name = argv[options.input_index];
   const std::string output_name = options.input_index + 1 < argc
                                       ? std::string(argv[options.input_index + 1])
-                                      : bank::derive_output_name(input_name);
-  return compile(input_name, output_name, options.warnings);
+                                      : bank::derive_output_name(input_name, options.midi ? ".mid" : ".syx");
+  return compile(input_name, output_name, options.warnings, options.midi);
 }

@@ -40,6 +40,8 @@ ParsedOptions parse_options(int argc, const char* const* argv, BankState& state)
           std::clamp<std::int64_t>(option_number(arg + 2), 0, kSystemNumberCount - 1));
     } else if (arg[1] == 'w') {
       parsed.warnings = true;
+    } else if (arg[1] == 'm') {
+      parsed.midi = true;
     } else if (arg[1] == 'b') {
       const std::int64_t bank = option_number(arg + 2);
       state.bank_number = bank == 1 ? 1 : 0;
@@ -54,11 +56,11 @@ std::size_t find_last_char(std::string_view text, char ch) {
   return at == std::string_view::npos || at == 0 ? text.size() : at;
 }
 
-std::string derive_output_name(std::string_view input) {
+std::string derive_output_name(std::string_view input, std::string_view extension) {
   const std::size_t slash = input.find_last_of(kPathSeparators);
   const std::size_t base = slash == std::string_view::npos ? 0 : slash + 1;
   const std::size_t dot = find_last_char(input.substr(base), '.');
-  return std::string(input.substr(0, base + dot)) + ".syx";
+  return std::string(input.substr(0, base + dot)) + std::string(extension);
 }
 
 }  // namespace bank

@@ -14,12 +14,14 @@ struct ParsedOptions {
   bool help = false;      // --help among the options
   bool version = false;   // --version among the options (--help goes first)
   bool warnings = false;  // -w: report what the text probably did not mean
+  bool midi = false;      // -m: write a Standard MIDI File instead of the .syx file
 };
 
 // Scans the arguments after the program name up to the first one that does
 // not begin with '-', which names the input. -sN sets the system number
 // (0-15, clamped), -bN the bank number (0 or 1; anything else is 0); the value
-// is the decimal number attached to the letter. -w asks for warnings. Other
+// is the decimal number attached to the letter. -w asks for warnings, -m for
+// a MIDI file. Other
 // letters are skipped; the last of each option wins. Options after the input
 // name are not options.
 ParsedOptions parse_options(int argc, const char* const* argv, BankState& state);
@@ -28,9 +30,10 @@ ParsedOptions parse_options(int argc, const char* const* argv, BankState& state)
 // or when the last one is the first character (a name like ".txt").
 std::size_t find_last_char(std::string_view text, char ch);
 
-// The input name with its extension, if any, replaced by ".syx". Only the
-// last path component is searched for the extension: "old.dir/bank" gives
-// "old.dir/bank.syx" (on Windows also "old.dir\bank" and "C:bank").
-std::string derive_output_name(std::string_view input);
+// The input name with its extension, if any, replaced by `extension`
+// (".syx" or ".mid"). Only the last path component is searched for the
+// extension: "old.dir/bank" gives "old.dir/bank.syx" (on Windows also
+// "old.dir\bank" and "C:bank").
+std::string derive_output_name(std::string_view input, std::string_view extension = ".syx");
 
 }  // namespace bank
