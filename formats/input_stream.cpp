@@ -100,8 +100,7 @@ std::optional<std::span<const std::uint8_t>> next_line_refilling(InputStream& in
   for (;;) {
     if (in.window_.size() > searched) {
       const auto* const begin = in.window_.data();
-      const auto* const newline = static_cast<const std::uint8_t*>(
-          std::memchr(begin + searched, '\n', in.window_.size() - searched));
+      const auto* const newline = find_newline(begin + searched, begin + in.window_.size());
       if (newline != nullptr) {
         const auto length = static_cast<std::size_t>(newline - begin) + 1;
         const auto line = in.window_.first(length);

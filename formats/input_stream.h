@@ -14,6 +14,7 @@
 // for a whole line or pass over bytes up to a given one.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +22,10 @@
 #include <memory>
 #include <optional>
 #include <span>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace bank {
 
@@ -104,17 +109,45 @@ std::optional<std::span<const std::uint8_t>> next_line(InputStream& in);
 // The general case of next_line: a line that runs past the window.
 std::optional<std::span<const std::uint8_t>> next_line_refilling(InputStream& in);
 
-inline std::optional<std::span<const std::uint8_t>> next_line(InputStream& in) {
-  if (!in.window_.empty()) {
-    const auto* const begin = in.window_.data();
-    const auto* const newline =
-        static_cast<const std::uint8_t*>(std::memchr(begin, '\n', in.window_.size()));
-    if (newline != nullptr) {
-      const auto length = static_cast<std::size_t>(newline - begin) + 1;
-      const auto line = in.window_.first(length);
-      in.window_ = in.window_.subspan(length);
-      return line;
+// The first newline in [p, end), or null. Most lines are short: their
+// newline is found in place, 16 bytes at a time (8 without SSE2), which
+// costs less than a call to memchr; a long line is left to memchr.
+inline const std::uint8_t* find_newline(const std::uint8_t* p, const std::uint8_t* end) {
+#ifdef __SSE2__
+  const __m128i newlines = _mm_set1_epi8('\n');
+  for (int step = 0; step < 4 && end - p >= 16; ++step, p += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const auto found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, newlines)));
+    if (found != 0) return p + std::countr_zero(found);
+  }
+#else
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101U;
+    constexpr std::uint64_t kHighs = 0x8080808080808080U;
+    constexpr std::uint64_t kNewlines = kOnes * '\n';
+    for (int step = 0; step < 8 && end - p >= 8; ++step, p += 8) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, p, sizeof word);
+      const std::uint64_t x = word ^ kNewlines;  // a zero byte where a newline is
+      // The lowest byte flagged is the first zero byte: a borrow can flag
+      // only bytes above one.
+      const std::uint64_t zero = (x - kOnes) & ~x & kHighs;
+      if (zero != 0) return p + (std::countr_zero(zero) >> 3);
     }
+  }
+#endif
+  if (p == end) return nullptr;
+  return static_cast<const std::uint8_t*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+}
+
+inline std::optional<std::span<const std::uint8_t>> next_line(InputStream& in) {
+  const auto* const begin = in.window_.data();
+  const auto* const newline = find_newline(begin, begin + in.window_.size());
+  if (newline != nullptr) {
+    const auto length = static_cast<std::size_t>(newline - begin) + 1;
+    const auto line = in.window_.first(length);
+    in.window_ = in.window_.subspan(length);
+    return line;
   }
   return next_line_refilling(in);
 }

@@ -17,6 +17,15 @@
 #include "formats/input_stream.h"
 #include "fuzz_check.h"
 
+namespace {
+
+bool same_reading(const bank::BankState& a, const bank::BankState& b) {
+  return a.reader_error == b.reader_error && a.definition_count == b.definition_count &&
+         a.bank_name == b.bank_name && std::memcmp(&a.voices, &b.voices, sizeof a.voices) == 0;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto state = std::make_unique<bank::BankState>();
   state->system_number = size % 16 == 0 ? 15 : 3;
@@ -29,11 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   warned->bank_number = state->bank_number;
   bank::ReaderWarnings warnings;
   bank::InputStream again = bank::memory_input(std::span(data, size));
-  check(bank::read_bank_text(again, *warned, &warnings) == line &&
-            warned->reader_error == state->reader_error &&
-            warned->definition_count == state->definition_count &&
-            warned->bank_name == state->bank_name &&
-            std::memcmp(&warned->voices, &state->voices, sizeof state->voices) == 0,
+  check(bank::read_bank_text(again, *warned, &warnings) == line && same_reading(*warned, *state),
         "reading with warnings stores something else");
   // The same text through a tiny buffer, as a file that hands over a few
   // bytes at a time: lines straddle every refill.
@@ -41,10 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bank::ReaderWarnings small_warnings;
   bank::InputStream chunked = bank::chunked_input(std::span(data, size), 1 + size % 13);
   check(bank::read_bank_text(chunked, *small, &small_warnings) == line &&
-            small->reader_error == state->reader_error &&
-            small->definition_count == state->definition_count &&
-            small->bank_name == state->bank_name &&
-            std::memcmp(&small->voices, &state->voices, sizeof state->voices) == 0,
+            same_reading(*small, *state),
         "reading through a small buffer stores something else");
   check(small_warnings.lines.size() == warnings.lines.size(), "a small buffer warns otherwise");
   for (std::size_t i = 0; i < warnings.lines.size(); ++i)
