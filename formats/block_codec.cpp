@@ -34,9 +34,13 @@ constexpr int kStatus = -2;
 
 // The next block byte: -1 at the end of the data, kStatus (not consumed)
 // for a byte from 0x80 up when the rules stop there.
-int take(InputStream& in, bool status_byte_ends) {
-  if (status_byte_ends) {
-    const int byte = peek_byte(in);
+int take(InputStream& in, const BlockRules& rules) {
+  if (rules.status_byte_ends) {
+    int byte = peek_byte(in);
+    while (rules.real_time_passed && is_real_time(byte)) {
+      next_byte(in);
+      byte = peek_byte(in);
+    }
     if (byte >= 0x80) return kStatus;
   }
   return next_byte(in);
@@ -51,9 +55,9 @@ BlockFault ended(const InputStream& in, int byte) {
 
 BlockFault read_block(InputStream& in, Block& block, const BlockRules& rules) {
   const bool stop = rules.status_byte_ends;
-  const int high = take(in, stop);
+  const int high = take(in, rules);
   if (high < 0) return ended(in, high);
-  const int low = take(in, stop);
+  const int low = take(in, rules);
   if (low < 0) return ended(in, low);
   std::size_t count = static_cast<std::size_t>(high) * 128 + static_cast<std::size_t>(low);
   if (count == 0 && rules.count_if_zero != 0) count = rules.count_if_zero;
@@ -78,15 +82,15 @@ BlockFault read_block(InputStream& in, Block& block, const BlockRules& rules) {
     i += pairs;
     if (i == block.data.size()) break;
     // A pair that straddles two reads, or one with a status byte in it.
-    const int first = take(in, stop);
+    const int first = take(in, rules);
     if (first < 0) return ended(in, first);
-    const int second = take(in, stop);
+    const int second = take(in, rules);
     if (second < 0) return ended(in, second);
     sum += static_cast<std::uint32_t>(first + second);
     block.data[i++] =
         decode_nibble_pair(static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(second));
   }
-  const int checksum = take(in, stop);
+  const int checksum = take(in, rules);
   if (checksum < 0) return ended(in, checksum);
   block.checksum = static_cast<std::uint8_t>(checksum);
   block.expected = block_checksum(sum);

@@ -60,6 +60,7 @@ struct Block {
 struct BlockRules {
   bool status_byte_ends = false;  // stop before a byte from 0x80 up (not consumed)
   std::size_t count_if_zero = 0;  // the count to take when the count bytes say 0
+  bool real_time_passed = false;  // F8-FF are passed over, as if they were not there
 };
 
 // Reads one block: the count bytes, count / 2 nibble pairs and the checksum

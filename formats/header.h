@@ -47,7 +47,9 @@ constexpr int block_count(MessageForm form) {
 struct HeaderRules {
   bool every_form = false;        // voice RAM dumps and single voices as well as bank dumps
   bool numbers_are_data = false;  // system number 0-15, bank number below 0x80
+  bool real_time_passed = false;  // F8-FF are passed over, as a MIDI receiver does
 };
+
 
 // A bank dump as the plain listing takes it: the fixed bytes are checked and
 // the system and bank numbers (bytes 3 and 6) are any byte at all, so that
@@ -55,10 +57,13 @@ struct HeaderRules {
 // carry bank numbers 2 to 6, which text2syx never writes).
 inline constexpr HeaderRules kBankDumpAsItStands{};
 
-// Any message of voice data in a file scanned whole: the three forms, and
-// every byte after F0 a MIDI data byte, since a byte from 0x80 up always
-// begins a new message; the system number is one the instrument can have.
-inline constexpr HeaderRules kAnyVoiceMessage{.every_form = true, .numbers_are_data = true};
+// Any message of voice data in a file scanned whole, read as a MIDI
+// receiver reads it: the three forms, every byte after F0 a data byte
+// (another status byte begins a new message) but for the real-time bytes
+// that may stand among them; the system number is one the instrument can
+// have.
+inline constexpr HeaderRules kAnyVoiceMessage{
+    .every_form = true, .numbers_are_data = true, .real_time_passed = true};
 
 // Reads a header at the stream's position under `rules`. When the bytes
 // there are no such header, returns nothing, having consumed some of them

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "file_services.h"
+#include "midi_file.h"
 
 namespace bank {
 
@@ -30,9 +31,17 @@ InputStream chunked_input(std::span<const std::uint8_t> bytes, std::size_t buffe
   return in;
 }
 
+InputStream midi_input(MidiReader& reader, std::size_t buffer_size) {
+  InputStream in;
+  in.midi_ = &reader;
+  in.buffered_ = true;
+  in.capacity_ = std::max<std::size_t>(buffer_size, 1);
+  return in;
+}
+
 bool refill(InputStream& in) {
   if (!in.buffered_ || in.failed_) return false;
-  if (in.file_ == nullptr && in.pending_.empty()) return false;
+  if (in.file_ == nullptr && in.midi_ == nullptr && in.pending_.empty()) return false;
   // The buffer is allocated at the first refill and left uninitialised:
   // only what is read into it is ever touched.
   if (!in.buffer_) in.buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(in.capacity_);
@@ -59,6 +68,12 @@ bool refill(InputStream& in) {
       return false;
     }
     got = static_cast<std::size_t>(read);
+  } else if (in.midi_ != nullptr) {
+    got = read_sysex(*in.midi_, room);
+    if (got == 0) {
+      in.failed_ = failed(*in.midi_->file);
+      return false;
+    }
   } else {
     got = std::min(room.size(), in.pending_.size());
     std::copy_n(in.pending_.data(), got, room.data());
@@ -71,6 +86,12 @@ bool refill(InputStream& in) {
 
 std::span<const std::uint8_t> available(InputStream& in) {
   if (in.window_.empty()) refill(in);
+  return in.window_;
+}
+
+std::span<const std::uint8_t> peek_bytes(InputStream& in, std::size_t count) {
+  while (in.window_.size() < count && refill(in)) {
+  }
   return in.window_;
 }
 

@@ -29,6 +29,8 @@
 
 namespace bank {
 
+struct MidiReader;
+
 inline constexpr std::size_t kInputBufferSize = std::size_t{64} * 1024;
 
 class InputStream {
@@ -39,6 +41,8 @@ class InputStream {
   friend InputStream memory_input(std::span<const std::uint8_t> bytes);
   friend InputStream file_input(std::FILE* file, std::size_t buffer_size);
   friend InputStream chunked_input(std::span<const std::uint8_t> bytes, std::size_t buffer_size);
+  friend InputStream midi_input(MidiReader& reader, std::size_t buffer_size);
+  friend std::span<const std::uint8_t> peek_bytes(InputStream& in, std::size_t count);
   friend bool refill(InputStream& in);
   friend std::span<const std::uint8_t> available(InputStream& in);
   friend void consume(InputStream& in, std::size_t count);
@@ -51,6 +55,7 @@ class InputStream {
   friend bool skip_to_byte(InputStream& in, std::uint8_t byte);
 
   std::FILE* file_ = nullptr;                 // the file read, if any
+  MidiReader* midi_ = nullptr;                // the MIDI file whose System Exclusive bytes are read
   std::span<const std::uint8_t> pending_;     // memory not yet brought into the buffer
   bool buffered_ = false;                     // the window lies in `buffer_`
   std::unique_ptr<std::uint8_t[]> buffer_;    // storage behind the window
@@ -69,6 +74,10 @@ InputStream file_input(std::FILE* file, std::size_t buffer_size = kInputBufferSi
 // refill path with it, however small the buffer.
 InputStream chunked_input(std::span<const std::uint8_t> bytes, std::size_t buffer_size);
 
+// The System Exclusive bytes of a MIDI file, read as one stream of bytes
+// (offsets count in them), through a buffer of `buffer_size` bytes.
+InputStream midi_input(MidiReader& reader, std::size_t buffer_size = kInputBufferSize);
+
 // Brings more bytes into the window, keeping those not yet consumed; false
 // at the end of the data or after a read error. A window that fills the
 // whole buffer is kept by growing the buffer.
@@ -77,6 +86,9 @@ bool refill(InputStream& in);
 // The bytes in the window now, refilled first when it is empty: empty only
 // at the end of the data. Valid until the next operation on the stream.
 std::span<const std::uint8_t> available(InputStream& in);
+// The window, refilled until it holds at least `count` bytes or the data
+// end; nothing is consumed.
+std::span<const std::uint8_t> peek_bytes(InputStream& in, std::size_t count);
 // Takes `count` bytes of the window (at most its size).
 void consume(InputStream& in, std::size_t count);
 

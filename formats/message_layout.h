@@ -26,6 +26,10 @@ inline constexpr std::uint8_t kManufacturerId = 0x43;
 inline constexpr std::uint8_t kBulkDumpId = 0x75;
 inline constexpr std::uint8_t kSysExEnd = 0xF7;
 
+// System Real-Time bytes (F8-FF): MIDI lets them stand anywhere, even inside
+// a System Exclusive message, which they neither end nor belong to.
+constexpr bool is_real_time(int byte) { return byte >= 0xF8 && byte <= 0xFF; }
+
 // Header offsets. Bytes 4 and 5 are always zero.
 inline constexpr std::size_t kSystemNumberOffset = 3;
 inline constexpr std::size_t kBankNumberOffset = 6;

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -29,6 +30,31 @@ inline constexpr std::uint8_t kMetaTempo = 0x51;
 inline constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
 // F7 as an event: System Exclusive bytes sent as they stand.
 inline constexpr std::uint8_t kSysExEscape = 0xF7;
+
+class InputStream;
+
+// What is known of a MIDI file read so far. Its System Exclusive bytes are
+// handed out as a player would send them, in file order, track after
+// track; everything else is passed over.
+struct MidiReader {
+  InputStream* file = nullptr;   // the file, from its first byte
+  bool in_track = false;         // inside a track chunk
+  std::uint64_t track_end = 0;   // offset in the file of the end of that chunk
+  int running_status = 0;        // the track's last channel status, 0 for none
+  std::uint64_t sysex_left = 0;  // data bytes of the current System Exclusive event to hand out
+  std::uint64_t event_start = 0;   // offset of that event's delta time
+  bool start_byte_due = false;     // the F0 that begins an F0 event's bytes
+  bool ended = false;              // the file is read to its end, or to its damage
+  std::optional<std::uint64_t> damaged_at;  // offset of the event or chunk that is damaged
+};
+
+// True when the data begin with the type of a MIDI header chunk; nothing
+// is consumed.
+bool is_midi_file(InputStream& in);
+
+// Hands out up to out.size() System Exclusive bytes; 0 at the end of the
+// file or at damage, after which nothing more is read.
+std::size_t read_sysex(MidiReader& reader, std::span<std::uint8_t> out);
 
 // Appends `value` (below 2^28) as a variable-length quantity.
 void put_quantity(std::vector<std::uint8_t>& out, std::uint32_t value);

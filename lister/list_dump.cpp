@@ -1,5 +1,6 @@
 #include "list_dump.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "formats/header.h"
 #include "formats/message_format.h"
 #include "formats/message_layout.h"
+#include "formats/midi_file.h"
 #include "formats/written_form.h"
 
 namespace bank {
@@ -59,6 +61,10 @@ constexpr std::string_view kEndsAfterBlock = "Warning: message %d ends after %s\
 constexpr std::string_view kChecksumWarning =
     "Warning: message %d, %s: checksum is 0x%02X, should be 0x%02X\n";
 constexpr std::string_view kTooSmallWarning = "Warning: message %d, %s: block too small\n";
+constexpr std::string_view kMidiFileLine =
+    "# Standard MIDI File; byte offsets count in its System Exclusive data\n";
+constexpr std::string_view kMidiDamageWarning =
+    "Warning: MIDI file damaged at byte %d; the rest is not read\n";
 
 // "bank name" or "voice N": which block of a message a warning is about.
 std::string block_name(int index) {
@@ -152,6 +158,18 @@ ListStatus list_dump(InputStream& in, Listing& listing) {
   return list_blocks(in, listing, *header, kStopAtFault, 1, warnings);
 }
 
+bool skip_to_bank_dump(InputStream& in) {
+  constexpr std::array<std::uint8_t, 3> kStart{kSysExStart, kManufacturerId, kBulkDumpId};
+  while (skip_to_byte(in, kSysExStart)) {
+    const std::span<const std::uint8_t> bytes = peek_bytes(in, kHeaderSize - 1);
+    if (bytes.size() < kHeaderSize - 1) return false;
+    if (std::equal(kStart.begin(), kStart.end(), bytes.begin()) && bytes[4] == 0 && bytes[5] == 0)
+      return true;
+    consume(in, 1);
+  }
+  return false;
+}
+
 ScanSummary list_all(InputStream& in, Listing& listing) {
   ScanSummary summary;
   std::uint64_t skipped = 0;
@@ -175,16 +193,60 @@ ScanSummary list_all(InputStream& in, Listing& listing) {
     // message, and a single voice may be sent with a count of 0.
     BlockPolicy policy;
     policy.rules.status_byte_ends = true;
+    policy.rules.real_time_passed = true;
     policy.rules.count_if_zero = header->form == MessageForm::single_voice ? 2 * kVoiceDataSize : 0;
     policy.list_damage = true;
     summary.status =
         list_blocks(in, listing, *header, policy, summary.messages, summary.warnings);
     if (summary.status != ListStatus::ok) return summary;
-    if (peek_byte(in) == kSysExEnd) next_byte(in);
+    // The closing F7, with the real-time bytes before it; without an F7
+    // the message ends at its last block, and those bytes are skipped.
+    const std::uint64_t after = position(in);
+    std::uint64_t real_time = 0;
+    while (is_real_time(peek_byte(in))) {
+      next_byte(in);
+      ++real_time;
+    }
+    if (peek_byte(in) == kSysExEnd) {
+      next_byte(in);
+    } else if (real_time > 0) {
+      skipped_from = after;
+      skipped = real_time;
+    }
   }
   if (failed(in)) summary.status = ListStatus::read_error;
   if (skipped > 0) append_message(listing.text, kSkippedLine, {skipped, skipped_from});
   if (!flush(listing) && summary.status == ListStatus::ok) summary.status = ListStatus::write_error;
+  return summary;
+}
+
+ScanSummary list_file(InputStream& in, Listing& listing, bool all) {
+  if (!is_midi_file(in)) {
+    if (all) return list_all(in, listing);
+    ScanSummary summary;
+    summary.status = list_dump(in, listing);
+    return summary;
+  }
+  // A Standard MIDI File: its System Exclusive bytes are listed as the bytes
+  // of a .syx file would be, the plain listing from the first bank dump
+  // among them (the file text2syx -m writes begins with protect-off).
+  MidiReader reader;
+  reader.file = &in;
+  InputStream sysex = midi_input(reader);
+  ScanSummary summary;
+  if (all) {
+    listing.text += kMidiFileLine;
+    summary = list_all(sysex, listing);
+    if (reader.damaged_at && summary.status == ListStatus::ok) {
+      append_message(listing.warnings, kMidiDamageWarning, {*reader.damaged_at});
+      ++summary.warnings;
+      if (!flush(listing)) summary.status = ListStatus::write_error;
+    }
+  } else if (skip_to_bank_dump(sysex)) {
+    summary.status = list_dump(sysex, listing);
+  } else {
+    summary.status = failed(sysex) ? ListStatus::read_error : ListStatus::not_bulk_dump;
+  }
   return summary;
 }
 

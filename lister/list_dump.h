@@ -37,6 +37,11 @@ struct Listing {
 // first fault; what was listed before the fault stays listed.
 ListStatus list_dump(InputStream& in, Listing& listing);
 
+// Passes over bytes up to the first that begins like a bank dump
+// (F0 43 75, any byte, 00 00), which is left to be read; false when there
+// is none.
+bool skip_to_bank_dump(InputStream& in);
+
 // What a scan of a whole file for voice data found.
 struct ScanSummary {
   std::int64_t messages = 0;           // messages of voice data, complete or not
@@ -49,5 +54,10 @@ struct ScanSummary {
 // and for each run of other bytes. Damaged blocks are listed for what they
 // hold, with a warning.
 ScanSummary list_all(InputStream& in, Listing& listing);
+
+// Lists a file as syx2text does: list_all when `all` is set, list_dump
+// otherwise (its status in the summary). A Standard MIDI File is read for
+// its System Exclusive bytes; with `all`, its damage is a warning.
+ScanSummary list_file(InputStream& in, Listing& listing, bool all);
 
 }  // namespace bank

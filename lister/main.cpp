@@ -62,11 +62,7 @@ int list(const char* path, bool all) {
   bank::Listing listing;
   listing.out = stdout;
   listing.err = stderr;
-  bank::ScanSummary summary;
-  if (all)
-    summary = bank::list_all(in, listing);
-  else
-    summary.status = bank::list_dump(in, listing);
+  const bank::ScanSummary summary = bank::list_file(in, listing, all);
   std::fclose(file);
   // What was listed goes out before the error that ended the listing.
   const bool written = finish_output();
