@@ -174,9 +174,9 @@ struct Reader {
 
 // A value of a warning: a number, or a text as written.
 struct Value {
-  Value(std::int64_t n) : number(n) {}  // NOLINT: implicit by design
-  Value(int n) : number(n) {}           // NOLINT
-  Value(std::string_view t) : text(t), is_text(true) {}  // NOLINT
+  Value(std::int64_t n) : number(n) {}                         // NOLINT: implicit by design
+  Value(int n) : number(n) {}                                  // NOLINT
+  Value(std::string_view t) : text(t), is_text(true) {}        // NOLINT
   Value(const std::string& t) : Value(std::string_view(t)) {}  // NOLINT
   std::int64_t number = 0;
   std::string_view text;

@@ -5,9 +5,9 @@
 // a failure leaves no file behind; a failed write empties and removes the
 // file it began, and nothing else. The input is never the output.
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <span>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,10 +15,10 @@
 #include "bank_state.h"
 #include "bank_text_reader.h"
 #include "dump_builder.h"
-#include "midi_writer.h"
 #include "formats/file_services.h"
 #include "formats/input_stream.h"
 #include "formats/message_format.h"
+#include "midi_writer.h"
 #include "options.h"
 #include "reader_warnings.h"
 
@@ -33,8 +33,8 @@ constexpr std::string_view kUsage =
 constexpr std::string_view kMoreOptions =
     " -w   Warn about what the text probably does not mean\n"
     " -m   Write a Standard MIDI File (.mid) that sends the bank in timed packets\n"
-    " --help     Print this help\n"
-    " --version  Print the version\n"
+    " --help      Print this help\n"
+    " --version   Print the version\n"
     "See text2syx(1).\n";
 constexpr std::string_view kVersion = "text2syx %s\n";
 constexpr std::string_view kCannotOpen = "Error: Cannot open %s\n";
@@ -69,8 +69,7 @@ void print_warnings(const bank::ReaderWarnings& warnings, bool summary) {
   if (summary) std::fputs(summary_warnings(warnings).c_str(), stdout);
 }
 
-int compile(const char* input_name, const std::string& output_name, bool with_warnings,
-            bool midi) {
+int compile(const char* input_name, const std::string& output_name, bool with_warnings, bool midi) {
   // Binary: the reader itself takes CR LF as a line end, on every system.
   std::FILE* input = bank::open_file(input_name, "rb");
   if (input == nullptr) {
@@ -113,8 +112,8 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
   bank::build_bulk_dump(g_state);
   std::vector<std::uint8_t> midi_bytes;
   if (midi) midi_bytes = bank::midi_file(g_state.message, g_state.system_number);
-  const std::span<const std::uint8_t> bytes =
-      midi ? std::span<const std::uint8_t>(midi_bytes) : std::span<const std::uint8_t>(g_state.message);
+  const std::span<const std::uint8_t> bytes = midi ? std::span<const std::uint8_t>(midi_bytes)
+                                                   : std::span<const std::uint8_t>(g_state.message);
 
   std::FILE* output = bank::open_file(output_name.c_str(), "wb");
   if (output == nullptr) {
@@ -163,8 +162,9 @@ int main(int argc, char** system_argv) {
     return 1;
   }
   const char* input_name = argv[options.input_index];
-  const std::string output_name = options.input_index + 1 < argc
-                                      ? std::string(argv[options.input_index + 1])
-                                      : bank::derive_output_name(input_name, options.midi ? ".mid" : ".syx");
+  const std::string output_name =
+      options.input_index + 1 < argc
+          ? std::string(argv[options.input_index + 1])
+          : bank::derive_output_name(input_name, options.midi ? ".mid" : ".syx");
   return compile(input_name, output_name, options.warnings, options.midi);
 }

@@ -65,7 +65,8 @@ std::string summary_warnings(const ReaderWarnings& warnings) {
     }
     undefined += last - v + 1;
   }
-  if (undefined > 0) append_message(out, undefined == 1 ? kOneVoiceUndefined : kVoicesUndefined, {ranges});
+  if (undefined > 0)
+    append_message(out, undefined == 1 ? kOneVoiceUndefined : kVoicesUndefined, {ranges});
   return out;
 }
 

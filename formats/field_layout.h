@@ -105,8 +105,8 @@ inline constexpr std::array<FieldLayout, kOperatorFieldCount> kOperatorFields{{
     one(O::DT1, "DT1", 3, 4, 3),
     one(O::DT2, "DT2", 6, 6, 2),
     // Bit 0 of KST is bit 7 of byte 1, bit 1 of KST is bit 7 of byte 3.
-    FieldLayout{static_cast<std::uint8_t>(O::KST), "KST",
-                {BitPiece{1, 7, 1, 0}, BitPiece{3, 7, 1, 1}}, 2},
+    FieldLayout{
+        static_cast<std::uint8_t>(O::KST), "KST", {BitPiece{1, 7, 1, 0}, BitPiece{3, 7, 1, 1}}, 2},
     one(O::KSL, "KSL", 2, 4, 4),
     one(O::KSR, "KSR", 4, 6, 2),
     one(O::VST, "VST", 1, 4, 3),

@@ -50,7 +50,6 @@ struct HeaderRules {
   bool real_time_passed = false;  // F8-FF are passed over, as a MIDI receiver does
 };
 
-
 // A bank dump as the plain listing takes it: the fixed bytes are checked and
 // the system and bank numbers (bytes 3 and 6) are any byte at all, so that
 // every dump that ever listed still lists (the instrument's own ROM banks

@@ -54,15 +54,15 @@ class InputStream {
   friend std::optional<std::span<const std::uint8_t>> next_line_refilling(InputStream& in);
   friend bool skip_to_byte(InputStream& in, std::uint8_t byte);
 
-  std::FILE* file_ = nullptr;                 // the file read, if any
-  MidiReader* midi_ = nullptr;                // the MIDI file whose System Exclusive bytes are read
-  std::span<const std::uint8_t> pending_;     // memory not yet brought into the buffer
-  bool buffered_ = false;                     // the window lies in `buffer_`
-  std::unique_ptr<std::uint8_t[]> buffer_;    // storage behind the window
-  std::size_t capacity_ = 0;                  // its size once allocated
-  std::span<const std::uint8_t> window_;      // bytes read but not yet consumed
-  bool failed_ = false;                       // the file reported a read error
-  std::uint64_t filled_ = 0;                  // bytes brought into the window so far
+  std::FILE* file_ = nullptr;               // the file read, if any
+  MidiReader* midi_ = nullptr;              // the MIDI file whose System Exclusive bytes are read
+  std::span<const std::uint8_t> pending_;   // memory not yet brought into the buffer
+  bool buffered_ = false;                   // the window lies in `buffer_`
+  std::unique_ptr<std::uint8_t[]> buffer_;  // storage behind the window
+  std::size_t capacity_ = 0;                // its size once allocated
+  std::span<const std::uint8_t> window_;    // bytes read but not yet consumed
+  bool failed_ = false;                     // the file reported a read error
+  std::uint64_t filled_ = 0;                // bytes brought into the window so far
 };
 
 // The bytes themselves are the window: nothing is copied or refilled.

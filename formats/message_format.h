@@ -17,7 +17,7 @@
 namespace bank {
 
 struct MessageArg {
-  MessageArg(std::string_view t) : text(t), is_text(true) {}  // NOLINT: implicit by design
+  MessageArg(std::string_view t) : text(t), is_text(true) {}      // NOLINT: implicit by design
   MessageArg(const char* t) : MessageArg(std::string_view(t)) {}  // NOLINT
   MessageArg(const std::string& t) : MessageArg(std::string_view(t)) {}  // NOLINT
   template <std::integral T>

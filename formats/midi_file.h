@@ -37,14 +37,14 @@ class InputStream;
 // handed out as a player would send them, in file order, track after
 // track; everything else is passed over.
 struct MidiReader {
-  InputStream* file = nullptr;   // the file, from its first byte
-  bool in_track = false;         // inside a track chunk
-  std::uint64_t track_end = 0;   // offset in the file of the end of that chunk
-  int running_status = 0;        // the track's last channel status, 0 for none
-  std::uint64_t sysex_left = 0;  // data bytes of the current System Exclusive event to hand out
-  std::uint64_t event_start = 0;   // offset of that event's delta time
-  bool start_byte_due = false;     // the F0 that begins an F0 event's bytes
-  bool ended = false;              // the file is read to its end, or to its damage
+  InputStream* file = nullptr;    // the file, from its first byte
+  bool in_track = false;          // inside a track chunk
+  std::uint64_t track_end = 0;    // offset in the file of the end of that chunk
+  int running_status = 0;         // the track's last channel status, 0 for none
+  std::uint64_t sysex_left = 0;   // data bytes of the current System Exclusive event to hand out
+  std::uint64_t event_start = 0;  // offset of that event's delta time
+  bool start_byte_due = false;    // the F0 that begins an F0 event's bytes
+  bool ended = false;             // the file is read to its end, or to its damage
   std::optional<std::uint64_t> damaged_at;  // offset of the event or chunk that is damaged
 };
 

@@ -89,7 +89,8 @@ constexpr LabelLine label_line(std::size_t keyword_size, const std::array<Field,
   for (const Field field : columns) {
     const std::string_view label = field_layout(field).label;
     const std::size_t width = written_gap(field) + kWrittenDigits;
-    for (std::size_t pad = width > label.size() ? width - label.size() : 1; pad > 0; --pad) put(' ');
+    for (std::size_t pad = width > label.size() ? width - label.size() : 1; pad > 0; --pad)
+      put(' ');
     for (const char ch : label) put(ch);
   }
   put('\n');

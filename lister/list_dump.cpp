@@ -48,7 +48,8 @@ std::size_t listed_bytes(int index) {
 
 // The texts the scan of a whole file writes: comment lines in the listing,
 // warnings on standard error.
-constexpr std::string_view kBankDumpLine = "# Message %d at byte %d: bank dump, system %d, bank %d\n";
+constexpr std::string_view kBankDumpLine =
+    "# Message %d at byte %d: bank dump, system %d, bank %d\n";
 constexpr std::string_view kVoiceRamDumpLine =
     "# Message %d at byte %d: voice RAM dump, system %d\n";
 constexpr std::string_view kSingleVoiceLine =
@@ -196,8 +197,7 @@ ScanSummary list_all(InputStream& in, Listing& listing) {
     policy.rules.real_time_passed = true;
     policy.rules.count_if_zero = header->form == MessageForm::single_voice ? 2 * kVoiceDataSize : 0;
     policy.list_damage = true;
-    summary.status =
-        list_blocks(in, listing, *header, policy, summary.messages, summary.warnings);
+    summary.status = list_blocks(in, listing, *header, policy, summary.messages, summary.warnings);
     if (summary.status != ListStatus::ok) return summary;
     // The closing F7, with the real-time bytes before it; without an F7
     // the message ends at its last block, and those bytes are skipped.

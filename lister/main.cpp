@@ -19,6 +19,12 @@
 namespace {
 
 constexpr std::string_view kUsage = "Usage: %s bulkdump.syx\n";
+// After the usage text, for --help: the options.
+constexpr std::string_view kMoreOptions =
+    " --all      List every bank and voice in a file of any form, damaged blocks included\n"
+    " --help     Print this help\n"
+    " --version  Print the version\n"
+    "A Standard MIDI File is read for its System Exclusive data. See syx2text(1).\n";
 constexpr std::string_view kVersion = "syx2text %s\n";
 constexpr std::string_view kNotBulkDump =
     "Error: \"%s\" is not contain the FB-01 inst bulk data.\n";
@@ -95,6 +101,7 @@ int main(int argc, char** system_argv) {
   }
   if (!all && std::strcmp(argv[1], "--help") == 0) {
     print(stdout, kUsage, {program});
+    print(stdout, kMoreOptions, {});
     return finish_output() ? 0 : 1;
   }
   if (!all && std::strcmp(argv[1], "--version") == 0) {

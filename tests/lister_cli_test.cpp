@@ -66,7 +66,10 @@ TEST_F(ListerCli, UsageHelpAndVersion) {
   EXPECT_EQ(r.status, 1);
 
   r = testing_support::run_program(kLister, {"--help"});
-  EXPECT_EQ(r.out, "Usage: " + kLister + " bulkdump.syx\n");
+  const std::string usage = "Usage: " + kLister + " bulkdump.syx\n";
+  EXPECT_EQ(r.out.substr(0, usage.size()), usage);
+  for (const char* option : {"\n --all ", "\n --help ", "\n --version ", "syx2text(1)"})
+    EXPECT_NE(r.out.find(option, usage.size() - 1), std::string::npos) << option;
   EXPECT_EQ(r.status, 0);
 
   r = testing_support::run_program(kLister, {"--version"});

@@ -51,7 +51,8 @@ Read read_with_warnings(const std::string& text) {
     bank::InputStream d = bank::chunked_input(bytes, size);
     EXPECT_EQ(bank::read_bank_text(c, small), read.result) << size << ": " << text;
     EXPECT_EQ(bank::read_bank_text(d, small_warned, &small_warnings), read.result) << size;
-    EXPECT_TRUE(same_state(plain, small) && same_state(plain, small_warned)) << size << ": " << text;
+    EXPECT_TRUE(same_state(plain, small) && same_state(plain, small_warned))
+        << size << ": " << text;
     std::string lines;
     for (const bank::ReaderWarning& w : small_warnings.lines) lines += bank::format_warning(w);
     EXPECT_EQ(lines, read.lines) << size;
