@@ -1,5 +1,6 @@
-// Lists arbitrary bytes as a bulk dump, and scans them for every message of
-// voice data. Whatever the bytes, both must end in a status without reading
+// Lists arbitrary bytes as syx2text does, as a bulk dump and scanned for
+// every message of voice data (a Standard MIDI File for its System
+// Exclusive bytes). Whatever the bytes, both must end in a status without reading
 // past the data; a complete listing has 48 voices; the account of the
 // whole file reads back as bank text without a fault; and both listings
 // through a buffer of a few bytes are what they are from memory.
@@ -29,7 +30,7 @@ std::size_t count_of(const std::string& text, const std::string& what) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   bank::InputStream in = bank::memory_input(std::span(data, size));
   bank::Listing listing;
-  const bank::ListStatus status = bank::list_dump(in, listing);
+  const bank::ListStatus status = bank::list_file(in, listing, false).status;
   check(status != bank::ListStatus::read_error && status != bank::ListStatus::write_error,
         "memory cannot fail to read, nor a string to be written");
   if (status == bank::ListStatus::ok)
@@ -39,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   bank::InputStream scan = bank::memory_input(std::span(data, size));
   bank::Listing all;
-  const bank::ScanSummary summary = bank::list_all(scan, all);
+  const bank::ScanSummary summary = bank::list_file(scan, all, true);
   check(summary.status == bank::ListStatus::ok, "a scan of memory failed");
   check(count_of(all.text, "# Message ") == static_cast<std::size_t>(summary.messages),
         "a message without its comment line");
@@ -48,11 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t buffer = 1 + size % 11;
   bank::InputStream small = bank::chunked_input(std::span(data, size), buffer);
   bank::Listing small_listing;
-  check(bank::list_dump(small, small_listing) == status && small_listing.text == listing.text,
+  check(bank::list_file(small, small_listing, false).status == status && small_listing.text == listing.text,
         "a small buffer lists a dump otherwise");
   bank::InputStream small_scan = bank::chunked_input(std::span(data, size), buffer);
   bank::Listing small_all;
-  const bank::ScanSummary small_summary = bank::list_all(small_scan, small_all);
+  const bank::ScanSummary small_summary = bank::list_file(small_scan, small_all, true);
   check(small_summary.messages == summary.messages && small_summary.warnings == summary.warnings &&
             small_summary.status == summary.status && small_all.text == all.text &&
             small_all.warnings == all.warnings,

@@ -1,5 +1,5 @@
 // Any accepted bank text, built, listed and read again, builds the same
-// message. The listing shows CNT above 4 as 4 and PBR above 12 as 12, and a
+// message; written as a MIDI file (text2syx -m), it lists the same text. The listing shows CNT above 4 as 4 and PBR above 12 as 12, and a
 // voice name loses leading spaces when read: banks outside those limits are
 // not expected to come back unchanged and are passed over.
 #include <cstddef>
@@ -8,9 +8,11 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "compiler/bank_text_reader.h"
 #include "compiler/dump_builder.h"
+#include "compiler/midi_writer.h"
 #include "formats/field_layout.h"
 #include "formats/input_stream.h"
 #include "lister/list_dump.h"
@@ -56,5 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(second->definition_count == bank::kVoiceCount * 8, "a listing without 8 lines a voice");
   bank::build_bulk_dump(*second);
   check(first->message == second->message, "the listing compiles to another message");
+
+  const std::vector<std::uint8_t> midi = bank::midi_file(first->message, first->system_number);
+  bank::InputStream midi_in = bank::chunked_input(midi, 1 + size % 97);
+  bank::Listing midi_listing;
+  check(bank::list_file(midi_in, midi_listing, false).status == bank::ListStatus::ok &&
+            midi_listing.text == listing.text,
+        "the MIDI file lists another text");
   return 0;
 }
