@@ -29,6 +29,12 @@ while [ $i -lt 335 ]; do cat "$work/chunk.txt"; i=$((i + 1)); done > "$work/larg
 cp "$work/bank.syx" "$work/trailing.syx"
 truncate -s +1G "$work/trailing.syx"
 
+# A MIDI file of the bank and then a 1 GiB chunk of another type (sparse),
+# which --all reads through.
+"$bin/text2syx" -m "$work/bank.txt" "$work/large.mid"
+printf 'XFIH\100\000\000\000' >> "$work/large.mid"
+truncate -s +1G "$work/large.mid"
+
 # mean TIME in seconds of a command, by hyperfine.
 mean() {
   hyperfine --style none --warmup 3 --runs "$runs" --export-json "$work/t.json" "$1" > /dev/null 2>&1
@@ -60,3 +66,5 @@ trailing=$(peak "$bin/syx2text $work/trailing.syx")
 echo "syx2text peak memory, +1 GiB vs plain:    ${trailing} KiB vs ${plain} KiB ($(growth "$trailing" "$plain"); aim <= +1024)"
 all=$(peak "$bin/syx2text --all $work/trailing.syx")
 echo "syx2text --all peak memory, +1 GiB junk:  ${all} KiB vs ${plain} KiB ($(growth "$all" "$plain"); aim <= +1024)"
+midi=$(peak "$bin/syx2text --all $work/large.mid")
+echo "syx2text --all peak memory, 1 GiB .mid:   ${midi} KiB vs ${plain} KiB ($(growth "$midi" "$plain"); aim <= +1024)"

@@ -43,17 +43,29 @@ bool refill(InputStream& in) {
   if (!in.buffered_ || in.failed_) return false;
   if (in.file_ == nullptr && in.midi_ == nullptr && in.pending_.empty()) return false;
   // The buffer is allocated at the first refill and left uninitialised:
-  // only what is read into it is ever touched.
-  if (!in.buffer_) in.buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(in.capacity_);
+  // only what is read into it is ever touched. A window that fills it (a
+  // line longer than the buffer) doubles it in place: realloc moves the
+  // pages of a large block rather than copying them, so a long line costs
+  // about its own length.
+  if (!in.buffer_) {
+    in.buffer_.reset(static_cast<std::uint8_t*>(std::malloc(in.capacity_)));
+    if (!in.buffer_) {
+      in.failed_ = true;
+      return false;
+    }
+  }
   const std::size_t kept = in.window_.size();
-  if (kept == in.capacity_) {
-    const std::size_t grown = in.capacity_ * 2;
-    auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(grown);
-    std::copy_n(in.window_.data(), kept, larger.get());
-    in.buffer_ = std::move(larger);
-    in.capacity_ = grown;
-  } else if (kept > 0 && in.window_.data() != in.buffer_.get()) {
+  if (kept > 0 && in.window_.data() != in.buffer_.get())
     std::memmove(in.buffer_.get(), in.window_.data(), kept);
+  if (kept == in.capacity_) {
+    void* const larger = std::realloc(in.buffer_.get(), in.capacity_ * 2);
+    if (larger == nullptr) {  // no memory for the line: the data cannot be read
+      in.failed_ = true;
+      return false;
+    }
+    in.buffer_.release();
+    in.buffer_.reset(static_cast<std::uint8_t*>(larger));
+    in.capacity_ *= 2;
   }
   in.window_ = std::span<const std::uint8_t>(in.buffer_.get(), kept);
   const std::span<std::uint8_t> room(in.buffer_.get() + kept, in.capacity_ - kept);

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -58,7 +59,10 @@ class InputStream {
   MidiReader* midi_ = nullptr;              // the MIDI file whose System Exclusive bytes are read
   std::span<const std::uint8_t> pending_;   // memory not yet brought into the buffer
   bool buffered_ = false;                   // the window lies in `buffer_`
-  std::unique_ptr<std::uint8_t[]> buffer_;  // storage behind the window
+  struct Release {
+    void operator()(std::uint8_t* bytes) const { std::free(bytes); }
+  };
+  std::unique_ptr<std::uint8_t[], Release> buffer_;  // storage behind the window (malloc'd)
   std::size_t capacity_ = 0;                // its size once allocated
   std::span<const std::uint8_t> window_;    // bytes read but not yet consumed
   bool failed_ = false;                     // the file reported a read error
