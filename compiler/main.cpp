@@ -45,12 +45,6 @@ constexpr std::string_view kNotABankText = "It seems not be a FB-01 text\n";
 constexpr std::string_view kOutputIsInput = "Error: Output %s is the input file\n";
 constexpr std::string_view kCannotWriteOutput = "Error: Cannot write standard output\n";
 
-void print(std::FILE* stream, std::string_view text,
-           std::initializer_list<bank::MessageArg> args = {}) {
-  const std::string message = bank::format_message(text, args);
-  std::fwrite(message.data(), 1, message.size(), stream);
-}
-
 // A bank text defines at least this many voice headers and parameter lines.
 constexpr std::int64_t kMinimumDefinitions = 7;
 
@@ -73,7 +67,7 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
   // Binary: the reader itself takes CR LF as a line end, on every system.
   std::FILE* input = bank::open_file(input_name, "rb");
   if (input == nullptr) {
-    print(stdout, kCannotOpen, {input_name});
+    bank::print_message(stdout, kCannotOpen, {input_name});
     return 1;
   }
   for (int i = 0; i < bank::kVoiceCount; ++i) g_state.voices[static_cast<std::size_t>(i)] = {};
@@ -93,19 +87,20 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
 
   if (with_warnings) print_warnings(warnings, bad_line == 0 && !read_failed);
   if (bad_line != 0) {
-    print(stdout, kErrorInLine, {bad_line, bank::reader_error_message(g_state.reader_error)});
+    bank::print_message(stdout, kErrorInLine,
+                        {bad_line, bank::reader_error_message(g_state.reader_error)});
     return 1;
   }
   if (read_failed) {
-    print(stdout, kCannotRead, {input_name});
+    bank::print_message(stdout, kCannotRead, {input_name});
     return 1;
   }
   if (g_state.definition_count < kMinimumDefinitions) {
-    print(stdout, kNotABankText);
+    bank::print_message(stdout, kNotABankText);
     return 1;
   }
   if (same_file) {
-    print(stdout, kOutputIsInput, {output_name});
+    bank::print_message(stdout, kOutputIsInput, {output_name});
     return 1;
   }
 
@@ -117,11 +112,11 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
 
   std::FILE* output = bank::open_file(output_name.c_str(), "wb");
   if (output == nullptr) {
-    print(stdout, kCannotOpen, {output_name});
+    bank::print_message(stdout, kCannotOpen, {output_name});
     return 1;
   }
   if (!write_output(output, output_name, bytes)) {
-    print(stdout, kCannotWrite, {output_name});
+    bank::print_message(stdout, kCannotWrite, {output_name});
     return 1;
   }
   return 0;
@@ -131,7 +126,7 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
 int finish_output() {
   const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
   if (std::fclose(stdout) == 0 && flushed) return 0;
-  print(stderr, kCannotWriteOutput);
+  bank::print_message(stderr, kCannotWriteOutput);
   return 1;
 }
 
@@ -144,21 +139,21 @@ int main(int argc, char** system_argv) {
   const char* const* const argv = arguments.argv.data();
   const char* program = argc > 0 ? argv[0] : "text2syx";
   if (argc < 2) {
-    print(stdout, kUsage, {program});
+    bank::print_message(stdout, kUsage, {program});
     return 1;
   }
   const bank::ParsedOptions options = bank::parse_options(argc, argv, g_state);
   if (options.help) {
-    print(stdout, kUsage, {program});
-    print(stdout, kMoreOptions);
+    bank::print_message(stdout, kUsage, {program});
+    bank::print_message(stdout, kMoreOptions);
     return finish_output();
   }
   if (options.version) {
-    print(stdout, kVersion, {SYXBANK_VERSION});
+    bank::print_message(stdout, kVersion, {SYXBANK_VERSION});
     return finish_output();
   }
   if (options.input_index >= argc) {
-    print(stdout, kUsage, {program});
+    bank::print_message(stdout, kUsage, {program});
     return 1;
   }
   const char* input_name = argv[options.input_index];

@@ -55,4 +55,10 @@ void append_message(std::string& out, std::string_view text, std::span<const Mes
   }
 }
 
+void print_message(std::FILE* stream, std::string_view text,
+                   std::initializer_list<MessageArg> args) {
+  const std::string message = format_message(text, args);
+  std::fwrite(message.data(), 1, message.size(), stream);
+}
+
 }  // namespace bank

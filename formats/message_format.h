@@ -9,6 +9,7 @@
 
 #include <concepts>
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -34,6 +35,10 @@ inline void append_message(std::string& out, std::string_view text,
                            std::initializer_list<MessageArg> args = {}) {
   append_message(out, text, std::span(args.begin(), args.size()));
 }
+
+// Writes the filled text to `stream` as it stands, zero bytes included.
+void print_message(std::FILE* stream, std::string_view text,
+                   std::initializer_list<MessageArg> args = {});
 
 inline std::string format_message(std::string_view text,
                                   std::initializer_list<MessageArg> args = {}) {

@@ -46,22 +46,17 @@ std::string_view error_message(bank::ListStatus status) {
   return "";
 }
 
-void print(std::FILE* stream, std::string_view text, std::initializer_list<bank::MessageArg> args) {
-  const std::string message = bank::format_message(text, args);
-  std::fwrite(message.data(), 1, message.size(), stream);
-}
-
 // Flushes the listing; a listing that could not be written is a failure.
 bool finish_output() {
   if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
-  print(stderr, kCannotWriteOutput, {});
+  bank::print_message(stderr, kCannotWriteOutput);
   return false;
 }
 
 int list(const char* path, bool all) {
   std::FILE* file = bank::open_file(path, "rb");
   if (file == nullptr) {
-    print(stderr, kCannotOpen, {path});
+    bank::print_message(stderr, kCannotOpen, {path});
     return 1;
   }
   bank::InputStream in = bank::file_input(file);
@@ -73,12 +68,12 @@ int list(const char* path, bool all) {
   // What was listed goes out before the error that ended the listing.
   const bool written = finish_output();
   if (summary.status != bank::ListStatus::ok) {
-    print(stderr, error_message(summary.status), {path});
+    bank::print_message(stderr, error_message(summary.status), {path});
     return 1;
   }
   if (!written) return 1;
   if (all && summary.messages == 0) {
-    print(stderr, kNotBulkDump, {path});
+    bank::print_message(stderr, kNotBulkDump, {path});
     return 1;
   }
   return summary.warnings == 0 ? 0 : 1;
@@ -95,17 +90,17 @@ int main(int argc, char** system_argv) {
   const bool all = argc > 1 && std::strcmp(argv[1], "--all") == 0;
   const int first = all ? 2 : 1;
   if (argc <= first) {
-    print(stdout, kUsage, {program});
+    bank::print_message(stdout, kUsage, {program});
     finish_output();
     return 1;
   }
   if (!all && std::strcmp(argv[1], "--help") == 0) {
-    print(stdout, kUsage, {program});
-    print(stdout, kMoreOptions, {});
+    bank::print_message(stdout, kUsage, {program});
+    bank::print_message(stdout, kMoreOptions);
     return finish_output() ? 0 : 1;
   }
   if (!all && std::strcmp(argv[1], "--version") == 0) {
-    print(stdout, kVersion, {SYXBANK_VERSION});
+    bank::print_message(stdout, kVersion, {SYXBANK_VERSION});
     return finish_output() ? 0 : 1;
   }
   return list(argv[first], all);
