@@ -5,6 +5,7 @@
 #include <cstring>
 #include <span>
 
+#include "formats/message_format.h"
 #include "formats/text_forms.h"
 
 namespace bank {
@@ -172,24 +173,13 @@ struct Reader {
   bool header_seen = false;
 };
 
-// A value of a warning: a number, or a text as written.
-struct Value {
-  Value(std::int64_t n) : number(n) {}                         // NOLINT: implicit by design
-  Value(int n) : number(n) {}                                  // NOLINT
-  Value(std::string_view t) : text(t), is_text(true) {}        // NOLINT
-  Value(const std::string& t) : Value(std::string_view(t)) {}  // NOLINT
-  std::int64_t number = 0;
-  std::string_view text;
-  bool is_text = false;
-};
-
 // Records a warning on the current line, with its values in the order its
 // text names them.
-void warn(Reader& r, WarningCode code, std::initializer_list<Value> values = {}) {
+void warn(Reader& r, WarningCode code, std::initializer_list<MessageArg> values = {}) {
   ReaderWarning w;
   w.line = r.line;
   w.code = code;
-  for (const Value& v : values) w.values.push_back({v.number, std::string(v.text), v.is_text});
+  for (const MessageArg& v : values) w.values.push_back({v.number, std::string(v.text), v.is_text});
   r.warnings->lines.push_back(std::move(w));
 }
 
