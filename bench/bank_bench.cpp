@@ -12,6 +12,7 @@
 
 #include "compiler/bank_text_reader.h"
 #include "compiler/dump_builder.h"
+#include "formats/file_source.h"
 #include "formats/input_stream.h"
 #include "lister/list_dump.h"
 

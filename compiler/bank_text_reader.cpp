@@ -5,7 +5,7 @@
 #include <cstring>
 #include <span>
 
-#include "formats/message_format.h"
+#include "formats/fixed_text.h"
 #include "formats/text_forms.h"
 
 namespace bank {
@@ -26,9 +26,9 @@ struct Cursor {
 };
 
 Cursor line_cursor(std::span<const std::uint8_t> line) {
-  const std::span<const std::uint8_t> content = line_content(line);
-  const bool newline = !line.empty() && line.back() == '\n';
-  Cursor c{content.data(), content.data() + content.size(), newline ? '\n' : kEnd, 0};
+  const LineContent content = line_content(line);
+  Cursor c{content.bytes.data(), content.bytes.data() + content.bytes.size(),
+           content.has_newline ? '\n' : kEnd, 0};
   c.ch = c.p != c.end ? *c.p : c.last;
   return c;
 }
@@ -44,14 +44,9 @@ inline void advance(Cursor& c) {
 
 bool at_line_end(const Cursor& c) { return c.p == c.end; }
 
-// White space inside a line (space, tab, vertical tab, form feed, carriage
-// return); the newline ends the line instead.
-inline bool is_blank(int ch) {
-  return ch == ' ' || (static_cast<unsigned>(ch - '\t') <= '\r' - '\t' && ch != '\n');
-}
 
 void skip_blanks(Cursor& c) {
-  while (is_blank(c.ch)) advance(c);
+  while (is_line_blank(c.ch)) advance(c);
 }
 
 bool is_digit(int ch) { return ch >= '0' && ch <= '9'; }
@@ -69,7 +64,7 @@ inline const std::uint8_t* scan_integer(const std::uint8_t* p, const std::uint8_
     found = true;
     return p + 4;
   }
-  while (p != end && is_blank(*p)) ++p;
+  while (p != end && is_line_blank(*p)) ++p;
   bool negative = false;
   if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
   std::uint32_t magnitude = 0;
@@ -175,11 +170,11 @@ struct Reader {
 
 // Records a warning on the current line, with its values in the order its
 // text names them.
-void warn(Reader& r, WarningCode code, std::initializer_list<MessageArg> values = {}) {
+void warn(Reader& r, WarningCode code, std::initializer_list<TextArg> values = {}) {
   ReaderWarning w;
   w.line = r.line;
   w.code = code;
-  for (const MessageArg& v : values) w.values.push_back({v.number, std::string(v.text), v.is_text});
+  for (const TextArg& v : values) w.values.push_back({v.number, std::string(v.text), v.is_text});
   r.warnings->lines.push_back(std::move(w));
 }
 
@@ -196,7 +191,7 @@ void warn_if_cut(Reader& r, Cursor& c, const std::string& kept) {
     written += static_cast<char>(c.ch);
     advance(c);
   }
-  while (!written.empty() && is_blank(static_cast<unsigned char>(written.back())))
+  while (!written.empty() && is_line_blank(static_cast<unsigned char>(written.back())))
     written.pop_back();
   if (written.size() <= kNameLength) return;
   warn(r, WarningCode::name_cut, {written, kept});
@@ -332,7 +327,7 @@ int read_operator_line(Reader& r, Cursor& c) {
 // ("OP 1:", "OP7:"); "OP" alone when no colon follows the number.
 std::string operator_keyword_as_written(Cursor& c) {
   std::string text(kOperatorKeyword);
-  while (is_blank(c.ch) || c.ch == '+' || c.ch == '-' || is_digit(c.ch)) {
+  while (is_line_blank(c.ch) || c.ch == '+' || c.ch == '-' || is_digit(c.ch)) {
     text += static_cast<char>(c.ch);
     advance(c);
   }

@@ -1,7 +1,8 @@
 // Reading a bank text into the voice table.
 //
-// The text is read as a stream, a buffer at a time, so that a line of any
-// length and an input of any size are read with the same small memory.
+// The text is read as a stream, a line at a time, so that an input of any
+// size is read in the same small memory; only a line longer than the
+// stream's buffer grows the buffer, to about its length.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
-// text2syx: compiles a bank text into a voice-bank bulk-dump file.
+// text2syx: compiles a bank text into a voice-bank dump file.
 //
-// Every message goes to standard output and every failure exits with 1. The
+// Its texts go to standard output (but the one that says standard output
+// could not be written) and every failure exits with 1. The
 // output is opened only after the whole text has been read and accepted, so
 // a failure leaves no file behind; a failed write empties and removes the
 // file it began, and nothing else. The input is never the output.
@@ -16,15 +17,17 @@
 #include "bank_text_reader.h"
 #include "dump_builder.h"
 #include "formats/file_services.h"
+#include "formats/file_source.h"
 #include "formats/input_stream.h"
-#include "formats/message_format.h"
+#include "formats/fixed_text.h"
 #include "midi_writer.h"
 #include "options.h"
 #include "reader_warnings.h"
 
 namespace {
 
-// Every text the program prints, on standard output but for the last.
+// Every text the program prints, on standard output, kept word for word
+// (see formats/fixed_text.h).
 constexpr std::string_view kUsage =
     "Usage: %s [options] infile.txt [outfile.syx]\n\n"
     " -sN   System number = N (0 - 15)\n"
@@ -43,7 +46,6 @@ constexpr std::string_view kCannotWrite = "Error: Cannot write %s\n";
 constexpr std::string_view kErrorInLine = "Error in line %d: %s";
 constexpr std::string_view kNotABankText = "It seems not be a FB-01 text\n";
 constexpr std::string_view kOutputIsInput = "Error: Output %s is the input file\n";
-constexpr std::string_view kCannotWriteOutput = "Error: Cannot write standard output\n";
 
 // A bank text defines at least this many voice headers and parameter lines.
 constexpr std::int64_t kMinimumDefinitions = 7;
@@ -67,7 +69,7 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
   // Binary: the reader itself takes CR LF as a line end, on every system.
   std::FILE* input = bank::open_file(input_name, "rb");
   if (input == nullptr) {
-    bank::print_message(stdout, kCannotOpen, {input_name});
+    bank::print_text(stdout, kCannotOpen, {input_name});
     return 1;
   }
   for (int i = 0; i < bank::kVoiceCount; ++i) g_state.voices[static_cast<std::size_t>(i)] = {};
@@ -87,20 +89,20 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
 
   if (with_warnings) print_warnings(warnings, bad_line == 0 && !read_failed);
   if (bad_line != 0) {
-    bank::print_message(stdout, kErrorInLine,
+    bank::print_text(stdout, kErrorInLine,
                         {bad_line, bank::reader_error_message(g_state.reader_error)});
     return 1;
   }
   if (read_failed) {
-    bank::print_message(stdout, kCannotRead, {input_name});
+    bank::print_text(stdout, kCannotRead, {input_name});
     return 1;
   }
   if (g_state.definition_count < kMinimumDefinitions) {
-    bank::print_message(stdout, kNotABankText);
+    bank::print_text(stdout, kNotABankText);
     return 1;
   }
   if (same_file) {
-    bank::print_message(stdout, kOutputIsInput, {output_name});
+    bank::print_text(stdout, kOutputIsInput, {output_name});
     return 1;
   }
 
@@ -112,22 +114,14 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
 
   std::FILE* output = bank::open_file(output_name.c_str(), "wb");
   if (output == nullptr) {
-    bank::print_message(stdout, kCannotOpen, {output_name});
+    bank::print_text(stdout, kCannotOpen, {output_name});
     return 1;
   }
   if (!write_output(output, output_name, bytes)) {
-    bank::print_message(stdout, kCannotWrite, {output_name});
+    bank::print_text(stdout, kCannotWrite, {output_name});
     return 1;
   }
   return 0;
-}
-
-// For --help and --version, whose whole work is what they print.
-int finish_output() {
-  const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
-  if (std::fclose(stdout) == 0 && flushed) return 0;
-  bank::print_message(stderr, kCannotWriteOutput);
-  return 1;
 }
 
 }  // namespace
@@ -139,21 +133,21 @@ int main(int argc, char** system_argv) {
   const char* const* const argv = arguments.argv.data();
   const char* program = argc > 0 ? argv[0] : "text2syx";
   if (argc < 2) {
-    bank::print_message(stdout, kUsage, {program});
+    bank::print_text(stdout, kUsage, {program});
     return 1;
   }
   const bank::ParsedOptions options = bank::parse_options(argc, argv, g_state);
   if (options.help) {
-    bank::print_message(stdout, kUsage, {program});
-    bank::print_message(stdout, kMoreOptions);
-    return finish_output();
+    bank::print_text(stdout, kUsage, {program});
+    bank::print_text(stdout, kMoreOptions);
+    return bank::finish_standard_output() ? 0 : 1;
   }
   if (options.version) {
-    bank::print_message(stdout, kVersion, {SYXBANK_VERSION});
-    return finish_output();
+    bank::print_text(stdout, kVersion, {SYXBANK_VERSION});
+    return bank::finish_standard_output() ? 0 : 1;
   }
   if (options.input_index >= argc) {
-    bank::print_message(stdout, kUsage, {program});
+    bank::print_text(stdout, kUsage, {program});
     return 1;
   }
   const char* input_name = argv[options.input_index];

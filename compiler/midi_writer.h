@@ -10,10 +10,9 @@
 
 namespace bank {
 
-// A format 0 file of one track, 1 ms a tick: memory protect switched off
-// for `system_number` at 0 ms, then the message in 49 packets (the header
-// with the bank-name block at 300 ms, voice n at 300 + 160 n ms, the
-// closing F7 with voice 48), then the end of the track.
+// A format 0 file of one track, 1 ms a tick, that holds the packets of
+// bank_dump_packets on their schedule as System Exclusive events, then the
+// end of the track.
 std::vector<std::uint8_t> midi_file(std::span<const std::uint8_t, kMessageSize> message,
                                     int system_number);
 

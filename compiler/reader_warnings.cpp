@@ -1,6 +1,6 @@
 #include "reader_warnings.h"
 
-#include "formats/message_format.h"
+#include "formats/fixed_text.h"
 
 namespace bank {
 namespace {
@@ -37,12 +37,12 @@ constexpr std::string_view kVoicesUndefined =
 }  // namespace
 
 std::string format_warning(const ReaderWarning& warning) {
-  std::string out = format_message(kLineWarning, {warning.line});
-  std::vector<MessageArg> args;
+  std::string out = filled_text(kLineWarning, {warning.line});
+  std::vector<TextArg> args;
   args.reserve(warning.values.size());
   for (const WarningValue& v : warning.values)
-    args.push_back(v.is_text ? MessageArg(v.text) : MessageArg(v.number));
-  append_message(out, warning_text(warning.code), args);
+    args.push_back(v.is_text ? TextArg(v.text) : TextArg(v.number));
+  append_text(out, warning_text(warning.code), args);
   out += '\n';
   return out;
 }
@@ -66,7 +66,7 @@ std::string summary_warnings(const ReaderWarnings& warnings) {
     undefined += last - v + 1;
   }
   if (undefined > 0)
-    append_message(out, undefined == 1 ? kOneVoiceUndefined : kVoicesUndefined, {ranges});
+    append_text(out, undefined == 1 ? kOneVoiceUndefined : kVoicesUndefined, {ranges});
   return out;
 }
 

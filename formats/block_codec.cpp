@@ -28,37 +28,44 @@ void write_block(std::span<std::uint8_t>& cursor, std::span<const std::uint8_t> 
   cursor = cursor.subspan(1);
 }
 
+std::uint64_t skip_real_time(InputStream& in) {
+  std::uint64_t count = 0;
+  while (is_real_time(peek_byte(in))) {
+    next_byte(in);
+    ++count;
+  }
+  return count;
+}
+
 namespace {
 
-constexpr int kStatus = -2;
+constexpr int kStatusByteMet = -2;
 
-// The next block byte: -1 at the end of the data, kStatus (not consumed)
-// for a byte from 0x80 up when the rules stop there.
-int take(InputStream& in, const BlockRules& rules) {
-  if (rules.status_byte_ends) {
-    int byte = peek_byte(in);
-    while (rules.real_time_passed && is_real_time(byte)) {
-      next_byte(in);
-      byte = peek_byte(in);
-    }
-    if (byte >= 0x80) return kStatus;
-  }
+// The next byte of a block under the rules: -1 at the end of the data,
+// kStatusByteMet (not consumed) for a byte from 0x80 up where the rules
+// stop there.
+int next_block_byte(InputStream& in, const BlockRules& rules) {
+  if (rules.real_time_passed) skip_real_time(in);
+  if (rules.status_byte_ends && peek_byte(in) >= 0x80) return kStatusByteMet;
   return next_byte(in);
 }
 
-BlockFault ended(const InputStream& in, int byte) {
-  if (byte == kStatus) return BlockFault::status_byte;
+// The fault of a block that ended with `byte` instead of one it needed.
+BlockFault fault_of_early_end(const InputStream& in, int byte) {
+  if (byte == kStatusByteMet) return BlockFault::status_byte;
   return failed(in) ? BlockFault::read_error : BlockFault::truncated;
 }
 
 }  // namespace
 
 BlockFault read_block(InputStream& in, Block& block, const BlockRules& rules) {
-  const bool stop = rules.status_byte_ends;
-  const int high = take(in, rules);
-  if (high < 0) return ended(in, high);
-  const int low = take(in, rules);
-  if (low < 0) return ended(in, low);
+  // A pair with a byte from 0x80 up in it leaves the fast path when such a
+  // byte may end the block or be passed over.
+  const bool look_at_high_bytes = rules.status_byte_ends || rules.real_time_passed;
+  const int high = next_block_byte(in, rules);
+  if (high < 0) return fault_of_early_end(in, high);
+  const int low = next_block_byte(in, rules);
+  if (low < 0) return fault_of_early_end(in, low);
   std::size_t count = static_cast<std::size_t>(high) * 128 + static_cast<std::size_t>(low);
   if (count == 0 && rules.count_if_zero != 0) count = rules.count_if_zero;
   block.data.resize(count / 2);
@@ -74,7 +81,7 @@ BlockFault read_block(InputStream& in, Block& block, const BlockRules& rules) {
     for (; pairs < whole; ++pairs) {
       const std::uint8_t first = run[2 * pairs];
       const std::uint8_t second = run[2 * pairs + 1];
-      if (stop && (first | second) >= 0x80) break;
+      if (look_at_high_bytes && (first | second) >= 0x80) break;
       sum += static_cast<std::uint32_t>(first + second);
       block.data[i + pairs] = decode_nibble_pair(first, second);
     }
@@ -82,16 +89,16 @@ BlockFault read_block(InputStream& in, Block& block, const BlockRules& rules) {
     i += pairs;
     if (i == block.data.size()) break;
     // A pair that straddles two reads, or one with a status byte in it.
-    const int first = take(in, rules);
-    if (first < 0) return ended(in, first);
-    const int second = take(in, rules);
-    if (second < 0) return ended(in, second);
+    const int first = next_block_byte(in, rules);
+    if (first < 0) return fault_of_early_end(in, first);
+    const int second = next_block_byte(in, rules);
+    if (second < 0) return fault_of_early_end(in, second);
     sum += static_cast<std::uint32_t>(first + second);
     block.data[i++] =
         decode_nibble_pair(static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(second));
   }
-  const int checksum = take(in, rules);
-  if (checksum < 0) return ended(in, checksum);
+  const int checksum = next_block_byte(in, rules);
+  if (checksum < 0) return fault_of_early_end(in, checksum);
   block.checksum = static_cast<std::uint8_t>(checksum);
   block.expected = block_checksum(sum);
   return block.checksum == block.expected ? BlockFault::none : BlockFault::checksum;

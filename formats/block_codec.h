@@ -1,4 +1,4 @@
-// Block framing of the bulk-dump message: nibble pairs and checksums.
+// Block framing of the messages of voice data: nibble pairs and checksums.
 //
 // A block is two count bytes (high, low; count = high * 128 + low nibble
 // bytes), the data bytes as nibble pairs (low nibble first, then high
@@ -53,15 +53,20 @@ struct Block {
   std::uint8_t expected = 0;       // the checksum the nibble bytes call for
 };
 
-// How strictly a block is read. A bulk dump is read as it stands; a file
-// scanned for messages of every form follows MIDI, where a byte from 0x80 up
-// always begins a new message, and some editors write a single voice with a
-// count of 0.
+// How strictly a block is read; each rule holds on its own. A bank dump is
+// read as it stands; a message received as MIDI sends it follows MIDI's
+// rules (named with the header's rules in header.h).
 struct BlockRules {
-  bool status_byte_ends = false;  // stop before a byte from 0x80 up (not consumed)
+  // Stop before a byte from 0x80 up (not consumed): in MIDI it begins the
+  // next message. Real-time bytes are not such a byte when they are passed.
+  bool status_byte_ends = false;
   std::size_t count_if_zero = 0;  // the count to take when the count bytes say 0
   bool real_time_passed = false;  // F8-FF are passed over, as if they were not there
 };
+
+// Passes over the System Real-Time bytes at the stream's position; returns
+// how many there were.
+std::uint64_t skip_real_time(InputStream& in);
 
 // Reads one block: the count bytes, count / 2 nibble pairs and the checksum
 // byte, into `block`. Returns none, or the fault that stopped it: on a

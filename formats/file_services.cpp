@@ -2,6 +2,8 @@
 // file_services_posix.cpp and file_services_windows.cpp.
 #include "file_services.h"
 
+#include "fixed_text.h"
+
 namespace bank {
 namespace {
 
@@ -9,7 +11,16 @@ bool same_file(const FileIdentity& a, const FileIdentity& b) {
   return a.known && b.known && a.device == b.device && a.index == b.index;
 }
 
+constexpr std::string_view kCannotWriteOutput = "Error: Cannot write standard output\n";
+
 }  // namespace
+
+bool finish_standard_output() {
+  const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+  if (std::fclose(stdout) == 0 && flushed) return true;
+  print_text(stderr, kCannotWriteOutput);
+  return false;
+}
 
 void utf8_arguments(int argc, char** argv, Arguments& arguments) {
   arguments.values = utf8_argument_values(argc, argv);

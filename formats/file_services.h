@@ -39,6 +39,11 @@ void utf8_arguments(int argc, char** argv, Arguments& arguments);
 // The values alone, as each system gives them.
 std::vector<std::string> utf8_argument_values(int argc, char** argv);
 
+// Flushes and closes standard output, once a program has printed all it
+// prints there. When anything printed was lost, says so on standard error
+// ("Error: Cannot write standard output") and returns false.
+bool finish_standard_output();
+
 // std::fopen with a UTF-8 file name.
 std::FILE* open_file(const char* path, const char* mode);
 

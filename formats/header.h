@@ -1,6 +1,7 @@
-// Headers of the messages that carry voice data.
+// Headers of the messages that carry voice data, and the rules by which
+// their headers and blocks are read.
 //
-// The bulk dump that both programs exchange:
+// The bank dump that the programs exchange:
 //   F0 43 75 <system number> 00 00 <bank number>, bank-name block, 48 voice blocks, F7
 // Two further forms that the instrument and editors produce, read when a
 // file is scanned for every message it holds:
@@ -13,6 +14,7 @@
 #include <optional>
 #include <span>
 
+#include "block_codec.h"
 #include "input_stream.h"
 #include "message_layout.h"
 
@@ -20,7 +22,7 @@ namespace bank {
 
 // The header for the given numbers, each stored as its low 8 bits.
 constexpr std::array<std::uint8_t, kHeaderSize> make_header(int system_number, int bank_number) {
-  std::array<std::uint8_t, kHeaderSize> header{kSysExStart, kManufacturerId, kBulkDumpId};
+  std::array<std::uint8_t, kHeaderSize> header{kSysExStart, kManufacturerId, kBankDumpId};
   header[kSystemNumberOffset] = static_cast<std::uint8_t>(system_number);
   header[kBankNumberOffset] = static_cast<std::uint8_t>(bank_number);
   return header;
@@ -64,10 +66,36 @@ inline constexpr HeaderRules kBankDumpAsItStands{};
 inline constexpr HeaderRules kAnyVoiceMessage{
     .every_form = true, .numbers_are_data = true, .real_time_passed = true};
 
+// How the blocks of a message are read, with the header's rules.
+struct MessageRules {
+  HeaderRules header;
+  BlockRules blocks;
+  // A single voice sent with a count of 0, as some editors write it, is a
+  // whole voice block.
+  bool zero_count_single_voice = false;
+};
+
+// A bank dump read as it stands: its blocks are every byte as it comes.
+inline constexpr MessageRules kBankDumpListed{kBankDumpAsItStands, {}, false};
+
+// Any message of voice data read as a MIDI receiver reads it: a byte from
+// 0x80 up ends a block (and begins the next message), real-time bytes are
+// passed over wherever they stand, and a single voice may have a count of 0.
+inline constexpr MessageRules kVoiceMessageReceived{
+    kAnyVoiceMessage, {.status_byte_ends = true, .real_time_passed = true}, true};
+
 // Reads a header at the stream's position under `rules`. When the bytes
 // there are no such header, returns nothing, having consumed some of them
 // but never a byte from 0x80 up after the first that a data byte was asked
 // for: such a byte may begin the next message.
 std::optional<MessageHeader> read_message_header(InputStream& in, const HeaderRules& rules);
+
+// True when the stream's next bytes are a whole bank-dump header as
+// kBankDumpAsItStands reads one; nothing is consumed.
+bool at_bank_dump_header(InputStream& in);
+
+// Passes over bytes up to the first bank-dump header, which is left to be
+// read; false when there is none.
+bool skip_to_bank_dump(InputStream& in);
 
 }  // namespace bank

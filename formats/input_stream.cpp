@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-
-#include "file_services.h"
-#include "midi_file.h"
+#include <utility>
 
 namespace bank {
 
@@ -12,36 +10,25 @@ InputStream memory_input(std::span<const std::uint8_t> bytes) {
   InputStream in;
   in.window_ = bytes;
   in.filled_ = bytes.size();
+  in.ended_ = true;
   return in;
 }
 
-InputStream file_input(std::FILE* file, std::size_t buffer_size) {
+InputStream source_input(ByteSource& source, std::size_t buffer_size) {
   InputStream in;
-  in.file_ = file;
-  in.buffered_ = true;
+  in.source_ = &source;
   in.capacity_ = std::max<std::size_t>(buffer_size, 1);
   return in;
 }
 
-InputStream chunked_input(std::span<const std::uint8_t> bytes, std::size_t buffer_size) {
-  InputStream in;
-  in.pending_ = bytes;
-  in.buffered_ = true;
-  in.capacity_ = std::max<std::size_t>(buffer_size, 1);
-  return in;
-}
-
-InputStream midi_input(MidiReader& reader, std::size_t buffer_size) {
-  InputStream in;
-  in.midi_ = &reader;
-  in.buffered_ = true;
-  in.capacity_ = std::max<std::size_t>(buffer_size, 1);
+InputStream source_input(std::unique_ptr<ByteSource> source, std::size_t buffer_size) {
+  InputStream in = source_input(*source, buffer_size);
+  in.owned_ = std::move(source);
   return in;
 }
 
 bool refill(InputStream& in) {
-  if (!in.buffered_ || in.failed_) return false;
-  if (in.file_ == nullptr && in.midi_ == nullptr && in.pending_.empty()) return false;
+  if (in.ended_) return false;
   // The buffer is allocated at the first refill and left uninitialised:
   // only what is read into it is ever touched. A window that fills it (a
   // line longer than the buffer) doubles it in place: realloc moves the
@@ -50,7 +37,7 @@ bool refill(InputStream& in) {
   if (!in.buffer_) {
     in.buffer_.reset(static_cast<std::uint8_t*>(std::malloc(in.capacity_)));
     if (!in.buffer_) {
-      in.failed_ = true;
+      in.failed_ = in.ended_ = true;
       return false;
     }
   }
@@ -60,7 +47,7 @@ bool refill(InputStream& in) {
   if (kept == in.capacity_) {
     void* const larger = std::realloc(in.buffer_.get(), in.capacity_ * 2);
     if (larger == nullptr) {  // no memory for the line: the data cannot be read
-      in.failed_ = true;
+      in.failed_ = in.ended_ = true;
       return false;
     }
     in.buffer_.release();
@@ -69,31 +56,17 @@ bool refill(InputStream& in) {
   }
   in.window_ = std::span<const std::uint8_t>(in.buffer_.get(), kept);
   const std::span<std::uint8_t> room(in.buffer_.get() + kept, in.capacity_ - kept);
-  std::size_t got = 0;
-  if (in.file_ != nullptr) {
-    // read_some() hands over what a pipe or terminal holds now instead of
-    // waiting for a full buffer, so the listing of a dump that arrives
-    // through a pipe does not wait on bytes it does not need.
-    const std::int64_t read = read_some(in.file_, room);
-    if (read <= 0) {
-      in.failed_ = read < 0;
-      return false;
-    }
-    got = static_cast<std::size_t>(read);
-  } else if (in.midi_ != nullptr) {
-    got = read_sysex(*in.midi_, room);
-    if (got == 0) {
-      in.failed_ = failed(*in.midi_->file);
-      return false;
-    }
-  } else {
-    got = std::min(room.size(), in.pending_.size());
-    std::copy_n(in.pending_.data(), got, room.data());
-    in.pending_ = in.pending_.subspan(got);
+  const SourceRead read = in.source_->read(room);
+  switch (read.state) {
+    case SourceState::bytes: break;
+    case SourceState::nothing_yet: return false;
+    case SourceState::read_error: in.failed_ = true; [[fallthrough]];
+    case SourceState::end: in.ended_ = true; return false;
   }
+  const std::size_t got = std::min(read.count, room.size());
   in.window_ = std::span<const std::uint8_t>(in.buffer_.get(), kept + got);
   in.filled_ += got;
-  return true;
+  return got > 0;
 }
 
 std::span<const std::uint8_t> available(InputStream& in) {

@@ -1,13 +1,13 @@
-// Buffered byte input from an open file or from a block of memory.
+// Buffered byte input from a byte source or from a block of memory.
 //
-// Both programs read their input front to back exactly once, so the input is
-// a window of bytes that is refilled from its source (a file, through its
-// descriptor, taking what a pipe holds now rather than waiting for a full
-// buffer) when it runs dry. Nothing is ever read past the end of the data:
-// at the end every read yields -1. The stream never seeks, so pipes and
-// terminals read like regular files, and it holds one buffer whatever the
-// size of the input; only a line asked for whole (next_line) may grow the
-// buffer to its length.
+// Every reader takes its input front to back exactly once, so the input is
+// a window of bytes that is refilled from its source (a file, memory in
+// chunks, a MIDI file's System Exclusive data, a port) when it runs dry.
+// Nothing is ever read past the end of the data: at the end every read
+// yields -1, and the end, once a source has told it, is remembered, so that
+// a terminal or a port is not waited on again. The stream never seeks, and
+// it holds one buffer whatever the size of the input; only a line asked for
+// whole (next_line) may grow the buffer to its length.
 //
 // The window is kept by the operations below alone; readers look at what it
 // holds (`available`), take bytes from it (`consume`, `next_byte`, ...), ask
@@ -24,13 +24,13 @@
 #include <optional>
 #include <span>
 
+#include "byte_source.h"
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
 namespace bank {
-
-struct MidiReader;
 
 inline constexpr std::size_t kInputBufferSize = std::size_t{64} * 1024;
 
@@ -40,9 +40,8 @@ class InputStream {
 
  private:
   friend InputStream memory_input(std::span<const std::uint8_t> bytes);
-  friend InputStream file_input(std::FILE* file, std::size_t buffer_size);
-  friend InputStream chunked_input(std::span<const std::uint8_t> bytes, std::size_t buffer_size);
-  friend InputStream midi_input(MidiReader& reader, std::size_t buffer_size);
+  friend InputStream source_input(ByteSource& source, std::size_t buffer_size);
+  friend InputStream source_input(std::unique_ptr<ByteSource> source, std::size_t buffer_size);
   friend std::span<const std::uint8_t> peek_bytes(InputStream& in, std::size_t count);
   friend bool refill(InputStream& in);
   friend std::span<const std::uint8_t> available(InputStream& in);
@@ -55,36 +54,32 @@ class InputStream {
   friend std::optional<std::span<const std::uint8_t>> next_line_refilling(InputStream& in);
   friend bool skip_to_byte(InputStream& in, std::uint8_t byte);
 
-  std::FILE* file_ = nullptr;               // the file read, if any
-  MidiReader* midi_ = nullptr;              // the MIDI file whose System Exclusive bytes are read
-  std::span<const std::uint8_t> pending_;   // memory not yet brought into the buffer
-  bool buffered_ = false;                   // the window lies in `buffer_`
+  ByteSource* source_ = nullptr;            // refills the window; none for memory
+  std::unique_ptr<ByteSource> owned_;       // the source, when the stream owns it
+  bool ended_ = false;                      // the source told the end, or an error
   struct Release {
     void operator()(std::uint8_t* bytes) const { std::free(bytes); }
   };
   std::unique_ptr<std::uint8_t[], Release> buffer_;  // storage behind the window (malloc'd)
   std::size_t capacity_ = 0;                // its size once allocated
   std::span<const std::uint8_t> window_;    // bytes read but not yet consumed
-  bool failed_ = false;                     // the file reported a read error
+  bool failed_ = false;                     // the source reported a read error
   std::uint64_t filled_ = 0;                // bytes brought into the window so far
 };
 
 // The bytes themselves are the window: nothing is copied or refilled.
 InputStream memory_input(std::span<const std::uint8_t> bytes);
-// A file read through a buffer of `buffer_size` bytes.
-InputStream file_input(std::FILE* file, std::size_t buffer_size = kInputBufferSize);
-// Memory read as a file is: through a buffer of `buffer_size` bytes, filled
-// as far as it has room on each refill. Tests and fuzzers drive every
-// refill path with it, however small the buffer.
-InputStream chunked_input(std::span<const std::uint8_t> bytes, std::size_t buffer_size);
-
-// The System Exclusive bytes of a MIDI file, read as one stream of bytes
-// (offsets count in them), through a buffer of `buffer_size` bytes.
-InputStream midi_input(MidiReader& reader, std::size_t buffer_size = kInputBufferSize);
+// A source read through a buffer of `buffer_size` bytes; the source must
+// outlive the stream.
+InputStream source_input(ByteSource& source, std::size_t buffer_size = kInputBufferSize);
+// The same, the stream owning its source.
+InputStream source_input(std::unique_ptr<ByteSource> source,
+                         std::size_t buffer_size = kInputBufferSize);
 
 // Brings more bytes into the window, keeping those not yet consumed; false
-// at the end of the data or after a read error. A window that fills the
-// whole buffer is kept by growing the buffer.
+// at the end of the data, after a read error, or when a source with a
+// deadline has nothing yet (only then may a later call bring more). A window
+// that fills the whole buffer is kept by growing the buffer.
 bool refill(InputStream& in);
 
 // The bytes in the window now, refilled first when it is empty: empty only

@@ -1,4 +1,4 @@
-// Byte layout of the voice-bank bulk-dump message.
+// Byte layout of the bank dump: the message of a whole voice bank.
 //
 // The message is one MIDI System Exclusive message of 6363 bytes:
 //
@@ -23,7 +23,7 @@ inline constexpr std::size_t kHeaderSize = 7;
 
 inline constexpr std::uint8_t kSysExStart = 0xF0;
 inline constexpr std::uint8_t kManufacturerId = 0x43;
-inline constexpr std::uint8_t kBulkDumpId = 0x75;
+inline constexpr std::uint8_t kBankDumpId = 0x75;
 inline constexpr std::uint8_t kSysExEnd = 0xF7;
 
 // System Real-Time bytes (F8-FF): MIDI lets them stand anywhere, even inside
@@ -71,9 +71,11 @@ inline constexpr std::size_t kFirstOperatorOffset = 16;
 inline constexpr std::size_t kOperatorDataSize = 8;
 inline constexpr int kOperatorCount = 4;
 
-// A listing shows voice data bytes 0-59 and bank-name data bytes 0-6 (the
-// name is printed up to its first zero byte, so 8 bytes are asked for); a
-// block that carries fewer cannot be listed.
+// The data bytes a block must carry to be listed: voice data bytes 0-59,
+// where the last listed field lies, and 8 bytes of the bank-name block,
+// although only its name, bytes 0-6, is shown. A block that carries fewer
+// ends the plain listing with a block size error; --all lists it with the
+// missing bytes taken as zero.
 inline constexpr std::size_t kListedBankNameBytes = 8;
 inline constexpr std::size_t kListedVoiceBytes = 60;
 

@@ -1,5 +1,9 @@
 #include "midi_file.h"
 
+#include <algorithm>
+
+#include "message_layout.h"
+
 namespace bank {
 
 void put_quantity(std::vector<std::uint8_t>& out, std::uint32_t value) {
@@ -15,14 +19,6 @@ void put_be32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
-}  // namespace bank
-
-#include <algorithm>
-
-#include "input_stream.h"
-#include "message_layout.h"
-
-namespace bank {
 namespace {
 
 bool damaged(MidiReader& r, std::uint64_t offset) {
@@ -139,14 +135,8 @@ bool next_sysex_event(MidiReader& r) {
   }
 }
 
-}  // namespace
-
-bool is_midi_file(InputStream& in) {
-  const std::span<const std::uint8_t> bytes = peek_bytes(in, kMidiHeaderType.size());
-  return bytes.size() >= kMidiHeaderType.size() &&
-         std::equal(kMidiHeaderType.begin(), kMidiHeaderType.end(), bytes.begin());
-}
-
+// Hands out up to out.size() System Exclusive bytes; 0 at the end of the
+// file or at damage, after which nothing more is read.
 std::size_t read_sysex(MidiReader& r, std::span<std::uint8_t> out) {
   std::size_t done = 0;
   while (done < out.size() && !r.ended) {
@@ -172,6 +162,20 @@ std::size_t read_sysex(MidiReader& r, std::span<std::uint8_t> out) {
     if (!next_sysex_event(r)) break;
   }
   return done;
+}
+
+}  // namespace
+
+bool is_midi_file(InputStream& in) {
+  const std::span<const std::uint8_t> bytes = peek_bytes(in, kMidiHeaderType.size());
+  return bytes.size() >= kMidiHeaderType.size() &&
+         std::equal(kMidiHeaderType.begin(), kMidiHeaderType.end(), bytes.begin());
+}
+
+SourceRead MidiSysexSource::read(std::span<std::uint8_t> room) {
+  const std::size_t got = read_sysex(reader_, room);
+  if (got > 0) return {SourceState::bytes, got};
+  return {failed(*reader_.file) ? SourceState::read_error : SourceState::end};
 }
 
 }  // namespace bank

@@ -18,6 +18,9 @@
 #include <span>
 #include <vector>
 
+#include "byte_source.h"
+#include "input_stream.h"
+
 namespace bank {
 
 inline constexpr std::array<std::uint8_t, 4> kMidiHeaderType{'M', 'T', 'h', 'd'};
@@ -31,11 +34,7 @@ inline constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
 // F7 as an event: System Exclusive bytes sent as they stand.
 inline constexpr std::uint8_t kSysExEscape = 0xF7;
 
-class InputStream;
-
-// What is known of a MIDI file read so far. Its System Exclusive bytes are
-// handed out as a player would send them, in file order, track after
-// track; everything else is passed over.
+// What is known of a MIDI file read so far.
 struct MidiReader {
   InputStream* file = nullptr;    // the file, from its first byte
   bool in_track = false;          // inside a track chunk
@@ -52,9 +51,22 @@ struct MidiReader {
 // is consumed.
 bool is_midi_file(InputStream& in);
 
-// Hands out up to out.size() System Exclusive bytes; 0 at the end of the
-// file or at damage, after which nothing more is read.
-std::size_t read_sysex(MidiReader& reader, std::span<std::uint8_t> out);
+// The System Exclusive bytes of a MIDI file as a byte source, handed out as
+// a player would send them, in file order, track after track; everything
+// else is passed over. Offsets in the stream read from it count in those
+// bytes. The source ends at the end of the file or at its damage, after
+// which nothing more is read.
+class MidiSysexSource final : public ByteSource {
+ public:
+  // `file` is read from its first byte and must outlive the source.
+  explicit MidiSysexSource(InputStream& file) { reader_.file = &file; }
+  SourceRead read(std::span<std::uint8_t> room) override;
+  // Offset in the file of the event or chunk found damaged, if any.
+  std::optional<std::uint64_t> damaged_at() const { return reader_.damaged_at; }
+
+ private:
+  MidiReader reader_;
+};
 
 // Appends `value` (below 2^28) as a variable-length quantity.
 void put_quantity(std::vector<std::uint8_t>& out, std::uint32_t value);

@@ -107,16 +107,29 @@ inline constexpr std::string_view kVoiLabels = kVoiLabelLine.view();
 inline constexpr std::string_view kOperatorLabels = kOperatorLabelLine.view();
 inline constexpr std::string_view kFncLabels = kFncLabelLine.view();
 
-// The bytes of a line before its end: the newline, and a CR directly before
-// it, so that texts written on any system read alike. A CR elsewhere is
-// white space.
-constexpr std::span<const std::uint8_t> line_content(std::span<const std::uint8_t> line) {
+// A line as the reader takes it: its bytes before its end (the newline,
+// and a CR directly before it, so that texts written on any system read
+// alike), and whether a newline ended it (the last line of a text may end
+// with none).
+struct LineContent {
+  std::span<const std::uint8_t> bytes;
+  bool has_newline = false;
+};
+
+constexpr LineContent line_content(std::span<const std::uint8_t> line) {
   std::size_t size = line.size();
-  if (size > 0 && line[size - 1] == '\n') {
+  const bool newline = size > 0 && line[size - 1] == '\n';
+  if (newline) {
     --size;
     if (size > 0 && line[size - 1] == '\r') --size;
   }
-  return line.first(size);
+  return {line.first(size), newline};
+}
+
+// White space inside a line: space, tab, vertical tab, form feed, and a CR
+// anywhere but before the newline. The newline ends the line instead.
+constexpr bool is_line_blank(int ch) {
+  return ch == ' ' || (static_cast<unsigned>(ch - '\t') <= '\r' - '\t' && ch != '\n');
 }
 
 }  // namespace bank

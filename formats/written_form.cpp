@@ -13,7 +13,8 @@ namespace {
 
 // Appends the name bytes up to the first zero byte, at most seven. A
 // control byte is shown as a space: printed raw it could drive the terminal
-// or break the line, and the compiler stores it as a space anyway.
+// or break the line, and the compiler sends it as a space anyway. Bytes from
+// 0x80 up are shown as they are; the compiler sends those as spaces too.
 void append_name(std::string& out, std::span<const std::uint8_t> bytes) {
   for (const std::uint8_t byte : bytes.first(kNameLength)) {
     if (byte == 0) break;
@@ -72,7 +73,7 @@ void print_operator(std::string& out, std::span<const std::uint8_t, kListedVoice
   append_number(out, 0, number, 1);
   out += ':';
   for (const OperatorField field : kOperatorColumns)
-    append_number(out, 1, unpack_field(data, operator_field_layout(field)));
+    append_number(out, written_gap(field), unpack_field(data, operator_field_layout(field)));
   out += '\n';
 }
 
@@ -90,7 +91,7 @@ void print_bank_name(std::string& out, std::span<const std::uint8_t, kListedBank
   out += "\n\n";
 }
 
-void print_voice(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
+void append_voice(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
                  int number) {
   print_voice_header(out, block, number);
   for (int k = 1; k <= kOperatorCount; ++k) print_operator(out, block, k);

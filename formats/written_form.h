@@ -1,8 +1,9 @@
 // The written form of the bank text: what a listing prints for decoded
 // blocks, and exactly what the compiler reads back.
 //
-// Each function appends its lines to `out`. Values are printed as fields,
-// unsigned, with at least three digits.
+// Each function appends its lines to `out` (the print_ names are the
+// format's own, kept). Values are printed as fields, unsigned, with at
+// least three digits.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,7 @@ namespace bank {
 void print_bank_name(std::string& out, std::span<const std::uint8_t, kListedBankNameBytes> block);
 
 // A whole voice: header, four operators, functions and an empty line.
-void print_voice(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
+void append_voice(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
                  int number);
 
 }  // namespace bank

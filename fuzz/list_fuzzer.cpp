@@ -12,6 +12,7 @@
 #include <string>
 
 #include "compiler/bank_text_reader.h"
+#include "formats/chunked_source.h"
 #include "formats/input_stream.h"
 #include "formats/message_layout.h"
 #include "fuzz_check.h"

@@ -14,6 +14,7 @@
 #include "compiler/dump_builder.h"
 #include "compiler/midi_writer.h"
 #include "formats/field_layout.h"
+#include "formats/chunked_source.h"
 #include "formats/input_stream.h"
 #include "lister/list_dump.h"
 

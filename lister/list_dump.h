@@ -14,7 +14,7 @@ namespace bank {
 
 enum class ListStatus {
   ok,
-  not_bulk_dump,     // the header is missing or wrong
+  not_bank_dump,     // the header is missing or wrong
   checksum_error,    // a block's checksum does not match
   unexpected_end,    // the data ends inside a block
   block_size_error,  // a block carries fewer data bytes than are listed from it
@@ -33,14 +33,9 @@ struct Listing {
   std::FILE* err = nullptr;
 };
 
-// Checks the header of a bulk dump and lists its 49 blocks, stopping at the
+// Checks the header of a bank dump and lists its 49 blocks, stopping at the
 // first fault; what was listed before the fault stays listed.
 ListStatus list_dump(InputStream& in, Listing& listing);
-
-// Passes over bytes up to the first that begins like a bank dump
-// (F0 43 75, any byte, 00 00), which is left to be read; false when there
-// is none.
-bool skip_to_bank_dump(InputStream& in);
 
 // What a scan of a whole file for voice data found.
 struct ScanSummary {

@@ -1,4 +1,4 @@
-// syx2text: checks a voice-bank bulk dump and prints it as bank text.
+// syx2text: checks a voice-bank dump and prints it as bank text.
 //
 // The listing goes to standard output block by block, so a fault in voice n
 // leaves the bank name and voices 1 to n-1 listed. Errors go to standard
@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "formats/file_services.h"
+#include "formats/file_source.h"
 #include "formats/input_stream.h"
-#include "formats/message_format.h"
+#include "formats/fixed_text.h"
 #include "list_dump.h"
 
 namespace {
 
+// The program's texts, kept word for word (see formats/fixed_text.h).
 constexpr std::string_view kUsage = "Usage: %s bulkdump.syx\n";
 // After the usage text, for --help: the options.
 constexpr std::string_view kMoreOptions =
@@ -26,37 +28,29 @@ constexpr std::string_view kMoreOptions =
     " --version  Print the version\n"
     "A Standard MIDI File is read for its System Exclusive data. See syx2text(1).\n";
 constexpr std::string_view kVersion = "syx2text %s\n";
-constexpr std::string_view kNotBulkDump =
+constexpr std::string_view kNotBankDump =
     "Error: \"%s\" is not contain the FB-01 inst bulk data.\n";
 constexpr std::string_view kCannotOpen = "Error: Cannot open %s\n";
 constexpr std::string_view kCannotRead = "Error: Cannot read %s\n";
-constexpr std::string_view kCannotWriteOutput = "Error: Cannot write standard output\n";
 
 // Fixed error texts, by the status that raises them.
 std::string_view error_message(bank::ListStatus status) {
   switch (status) {
-    case bank::ListStatus::not_bulk_dump: return kNotBulkDump;
+    case bank::ListStatus::not_bank_dump: return kNotBankDump;
     case bank::ListStatus::checksum_error: return "Error: Checksum error..\n";
     case bank::ListStatus::unexpected_end: return "Error: Unexpected end of file..\n";
     case bank::ListStatus::block_size_error: return "Error: Block size error..\n";
     case bank::ListStatus::read_error: return kCannotRead;
-    case bank::ListStatus::write_error:  // reported by finish_output
+    case bank::ListStatus::write_error:  // reported by finish_standard_output
     case bank::ListStatus::ok: break;
   }
   return "";
 }
 
-// Flushes the listing; a listing that could not be written is a failure.
-bool finish_output() {
-  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
-  bank::print_message(stderr, kCannotWriteOutput);
-  return false;
-}
-
 int list(const char* path, bool all) {
   std::FILE* file = bank::open_file(path, "rb");
   if (file == nullptr) {
-    bank::print_message(stderr, kCannotOpen, {path});
+    bank::print_text(stderr, kCannotOpen, {path});
     return 1;
   }
   bank::InputStream in = bank::file_input(file);
@@ -66,14 +60,14 @@ int list(const char* path, bool all) {
   const bank::ScanSummary summary = bank::list_file(in, listing, all);
   std::fclose(file);
   // What was listed goes out before the error that ended the listing.
-  const bool written = finish_output();
+  const bool written = bank::finish_standard_output();
   if (summary.status != bank::ListStatus::ok) {
-    bank::print_message(stderr, error_message(summary.status), {path});
+    bank::print_text(stderr, error_message(summary.status), {path});
     return 1;
   }
   if (!written) return 1;
   if (all && summary.messages == 0) {
-    bank::print_message(stderr, kNotBulkDump, {path});
+    bank::print_text(stderr, kNotBankDump, {path});
     return 1;
   }
   return summary.warnings == 0 ? 0 : 1;
@@ -90,18 +84,18 @@ int main(int argc, char** system_argv) {
   const bool all = argc > 1 && std::strcmp(argv[1], "--all") == 0;
   const int first = all ? 2 : 1;
   if (argc <= first) {
-    bank::print_message(stdout, kUsage, {program});
-    finish_output();
+    bank::print_text(stdout, kUsage, {program});
+    bank::finish_standard_output();
     return 1;
   }
   if (!all && std::strcmp(argv[1], "--help") == 0) {
-    bank::print_message(stdout, kUsage, {program});
-    bank::print_message(stdout, kMoreOptions);
-    return finish_output() ? 0 : 1;
+    bank::print_text(stdout, kUsage, {program});
+    bank::print_text(stdout, kMoreOptions);
+    return bank::finish_standard_output() ? 0 : 1;
   }
   if (!all && std::strcmp(argv[1], "--version") == 0) {
-    bank::print_message(stdout, kVersion, {SYXBANK_VERSION});
-    return finish_output() ? 0 : 1;
+    bank::print_text(stdout, kVersion, {SYXBANK_VERSION});
+    return bank::finish_standard_output() ? 0 : 1;
   }
   return list(argv[first], all);
 }

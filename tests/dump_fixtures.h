@@ -1,4 +1,4 @@
-// Bulk dumps made for tests straight from the format library.
+// Bank dumps made for tests straight from the format library.
 #pragma once
 
 #include <array>
@@ -34,5 +34,10 @@ std::string voice_ram_dump(const std::vector<std::uint8_t>& bank_dump, int syste
 std::string single_voice(const VoiceData& voice, int system_number, int instrument);
 
 std::string as_string(const std::vector<std::uint8_t>& bytes);
+
+// Lines in the listing of a whole bank: the bank name line and an empty
+// line, then 13 lines a voice (header, LFO, VOI, four operators and FNC,
+// five of them under a label line, and an empty line).
+inline constexpr int kListedBankLines = 2 + bank::kVoiceCount * 13;
 
 }  // namespace testing_support

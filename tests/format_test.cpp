@@ -1,10 +1,13 @@
-// The format library: nibble pairs, block framing and checksums, the bit
-// layout of voice and operator data, and the written form of the bank text.
+// The format library: nibble pairs, block framing and checksums, the input
+// stream over a byte source, the packet schedule, the bit layout of voice
+// and operator data, and the written form of the bank text.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dump_fixtures.h"
@@ -12,6 +15,7 @@
 #include "formats/field_layout.h"
 #include "formats/header.h"
 #include "formats/input_stream.h"
+#include "formats/packet_schedule.h"
 #include "formats/written_form.h"
 
 namespace {
@@ -111,6 +115,84 @@ TEST(BlockFraming, CountIsTakenAsItStands) {
   ASSERT_EQ(bank::read_block(in, block), bank::BlockFault::none);
   EXPECT_EQ(block.data.size(), 64U);
   EXPECT_EQ(block.data[0], 0x11);
+}
+
+TEST(BlockFraming, EachRuleHoldsOnItsOwn) {
+  // A block of two data bytes with a real-time byte and a status byte in it.
+  const std::vector<std::uint8_t> wire{0x00, 0x04, 0x01, 0xF8, 0x02, 0x90, 0x04, 0x7C};
+  struct Case {
+    bank::BlockRules rules;
+    bank::BlockFault fault;
+    std::size_t left;  // bytes of `wire` not read
+  };
+  const Case cases[] = {
+      // As it stands: F8 and 90 are nibble bytes; 7C is not the checksum.
+      {{}, bank::BlockFault::checksum, 1},
+      // Real-time passed alone: F8 is not there, 90 is a nibble byte.
+      {{.real_time_passed = true}, bank::BlockFault::checksum, 0},
+      // A status byte ends it; F8 is such a byte unless passed over.
+      {{.status_byte_ends = true}, bank::BlockFault::status_byte, 5},
+      {{.status_byte_ends = true, .real_time_passed = true}, bank::BlockFault::status_byte, 3},
+  };
+  for (const Case& c : cases) {
+    bank::InputStream in = bank::memory_input(wire);
+    bank::Block block;
+    EXPECT_EQ(bank::read_block(in, block, c.rules), c.fault);
+    EXPECT_EQ(bank::available(in).size(), c.left);
+  }
+}
+
+// A source that hands over its bytes one read at a time, with "nothing
+// yet" before each, and counts the reads it is asked for.
+class TrickleSource final : public bank::ByteSource {
+ public:
+  explicit TrickleSource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  bank::SourceRead read(std::span<std::uint8_t> room) override {
+    ++reads;
+    if (at_ == bytes_.size()) return {bank::SourceState::end};
+    if ((waited_ = !waited_)) return {bank::SourceState::nothing_yet};
+    room[0] = bytes_[at_++];
+    return {bank::SourceState::bytes, 1};
+  }
+  int reads = 0;
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::size_t at_ = 0;
+  bool waited_ = false;
+};
+
+TEST(InputStream, WaitsOutNothingYetAndRemembersTheEnd) {
+  TrickleSource source({'a', 'b'});
+  bank::InputStream in = bank::source_input(source, 4);
+  EXPECT_EQ(bank::next_byte(in), -1);  // nothing yet
+  EXPECT_EQ(bank::next_byte(in), 'a');
+  EXPECT_EQ(bank::next_byte(in), -1);
+  EXPECT_EQ(bank::next_byte(in), 'b');
+  EXPECT_EQ(source.reads, 4);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(bank::next_byte(in), -1);
+  EXPECT_FALSE(bank::skip_to_byte(in, 0xF0));
+  EXPECT_EQ(source.reads, 5);  // the end is asked for once
+  EXPECT_EQ(bank::position(in), 2U);
+}
+
+TEST(PacketSchedule, ProtectOffThenTheDumpOnItsTimes) {
+  const std::vector<std::uint8_t> dump = testing_support::make_dump("Sched", {}, 9, 1);
+  for (const std::uint32_t gap : {160U, 40U}) {
+    const auto packets =
+        bank::bank_dump_packets(std::span<const std::uint8_t, bank::kMessageSize>(dump), 9, gap);
+    ASSERT_EQ(packets.size(), 50U);
+    EXPECT_EQ(packets[0].time_ms, 0U);
+    EXPECT_EQ(packets[0].bytes,
+              (std::vector<std::uint8_t>{0xF0, 0x43, 0x75, 0x09, 0x10, 0x21, 0x00, 0xF7}));
+    std::vector<std::uint8_t> sent;
+    for (std::size_t p = 1; p < packets.size(); ++p) {
+      EXPECT_EQ(packets[p].time_ms, p == 1 ? 300U : 300U + gap * (p - 1)) << p;
+      EXPECT_EQ(packets[p].bytes.size(), p == 1 ? 74U : p == 49 ? 132U : 131U) << p;
+      sent.insert(sent.end(), packets[p].bytes.begin(), packets[p].bytes.end());
+    }
+    EXPECT_EQ(sent, dump);
+  }
 }
 
 // The header a reading under `rules` finds in `bytes`, as "form/system/number".
@@ -265,7 +347,7 @@ TEST(WrittenForm, PrintsEveryLineInItsExactForm) {
   bank::set_fixed_voice_bits(voice);
 
   std::string text;
-  bank::print_voice(text, std::span<const std::uint8_t>(voice).first<60>(), 7);
+  bank::append_voice(text, std::span<const std::uint8_t>(voice).first<60>(), 7);
   EXPECT_EQ(text,
             "@07: Horns\n"
             "#     EN SPD AMD PMD AMS PMS FORM SYNC\n"
@@ -295,7 +377,7 @@ TEST(WrittenForm, NamesStopAtTheFirstZeroByte) {
 
   VoiceData voice{};
   text.clear();
-  bank::print_voice(text, std::span<const std::uint8_t>(voice).first<60>(), 48);
+  bank::append_voice(text, std::span<const std::uint8_t>(voice).first<60>(), 48);
   EXPECT_EQ(text.substr(0, text.find('\n') + 1), "@48: \n");
 }
 

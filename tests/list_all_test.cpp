@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dump_fixtures.h"
+#include "formats/chunked_source.h"
 #include "formats/input_stream.h"
 #include "lister/list_dump.h"
 

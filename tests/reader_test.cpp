@@ -8,6 +8,7 @@
 
 #include "bank_text.h"
 #include "compiler/bank_text_reader.h"
+#include "formats/file_source.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "compiler/bank_text_reader.h"
+#include "formats/chunked_source.h"
 #include "formats/input_stream.h"
 
 namespace {

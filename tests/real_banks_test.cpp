@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dump_fixtures.h"
 #include "run_program.h"
 
 namespace {
@@ -54,7 +55,7 @@ TEST_F(RealBanks, ListAndCompileBack) {
     RunResult listed = testing_support::run_program(kLister, {dump.string()});
     ASSERT_EQ(listed.status, 0);
     EXPECT_EQ(listed.err, "");
-    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 2 + 48 * 13);
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), testing_support::kListedBankLines);
 
     const std::string text = dir_ + "/bank.txt";
     const std::string rebuilt = dir_ + "/bank.syx";

@@ -1,4 +1,4 @@
-#include "message_format.h"
+#include "fixed_text.h"
 
 #include <array>
 #include <cinttypes>
@@ -9,7 +9,7 @@ namespace {
 
 // Values are rare and short: printf's own conversions, into a bounded
 // buffer, keep them exactly as printf would show them.
-void append_value(std::string& out, const MessageArg& arg) {
+void append_value(std::string& out, const TextArg& arg) {
   if (arg.is_text) {
     out += arg.text;
     return;
@@ -19,7 +19,7 @@ void append_value(std::string& out, const MessageArg& arg) {
   out.append(digits.data(), static_cast<std::size_t>(n));
 }
 
-void append_hex_byte(std::string& out, const MessageArg& arg) {
+void append_hex_byte(std::string& out, const TextArg& arg) {
   std::array<char, 4> digits{};
   std::snprintf(digits.data(), digits.size(), "%02X", static_cast<unsigned>(arg.number & 0xFF));
   out.append(digits.data(), 2);
@@ -27,7 +27,7 @@ void append_hex_byte(std::string& out, const MessageArg& arg) {
 
 }  // namespace
 
-void append_message(std::string& out, std::string_view text, std::span<const MessageArg> args) {
+void append_text(std::string& out, std::string_view text, std::span<const TextArg> args) {
   auto next = args.begin();
   std::size_t i = 0;
   while (i < text.size()) {
@@ -55,10 +55,10 @@ void append_message(std::string& out, std::string_view text, std::span<const Mes
   }
 }
 
-void print_message(std::FILE* stream, std::string_view text,
-                   std::initializer_list<MessageArg> args) {
-  const std::string message = format_message(text, args);
-  std::fwrite(message.data(), 1, message.size(), stream);
+void print_text(std::FILE* stream, std::string_view text,
+                   std::initializer_list<TextArg> args) {
+  const std::string filled = filled_text(text, args);
+  std::fwrite(filled.data(), 1, filled.size(), stream);
 }
 
 }  // namespace bank
