@@ -44,7 +44,6 @@ inline void advance(Cursor& c) {
 
 bool at_line_end(const Cursor& c) { return c.p == c.end; }
 
-
 void skip_blanks(Cursor& c) {
   while (is_line_blank(c.ch)) advance(c);
 }

@@ -18,8 +18,8 @@
 #include "dump_builder.h"
 #include "formats/file_services.h"
 #include "formats/file_source.h"
-#include "formats/input_stream.h"
 #include "formats/fixed_text.h"
+#include "formats/input_stream.h"
 #include "midi_writer.h"
 #include "options.h"
 #include "reader_warnings.h"
@@ -90,7 +90,7 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
   if (with_warnings) print_warnings(warnings, bad_line == 0 && !read_failed);
   if (bad_line != 0) {
     bank::print_text(stdout, kErrorInLine,
-                        {bad_line, bank::reader_error_message(g_state.reader_error)});
+                     {bad_line, bank::reader_error_message(g_state.reader_error)});
     return 1;
   }
   if (read_failed) {

@@ -55,8 +55,7 @@ void append_text(std::string& out, std::string_view text, std::span<const TextAr
   }
 }
 
-void print_text(std::FILE* stream, std::string_view text,
-                   std::initializer_list<TextArg> args) {
+void print_text(std::FILE* stream, std::string_view text, std::initializer_list<TextArg> args) {
   const std::string filled = filled_text(text, args);
   std::fwrite(filled.data(), 1, filled.size(), stream);
 }

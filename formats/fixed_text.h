@@ -26,8 +26,8 @@
 namespace bank {
 
 struct TextArg {
-  TextArg(std::string_view t) : text(t), is_text(true) {}      // NOLINT: implicit by design
-  TextArg(const char* t) : TextArg(std::string_view(t)) {}  // NOLINT
+  TextArg(std::string_view t) : text(t), is_text(true) {}          // NOLINT: implicit by design
+  TextArg(const char* t) : TextArg(std::string_view(t)) {}         // NOLINT
   TextArg(const std::string& t) : TextArg(std::string_view(t)) {}  // NOLINT
   template <std::integral T>
   TextArg(T n) : number(static_cast<std::int64_t>(n)) {}  // NOLINT
@@ -40,16 +40,14 @@ struct TextArg {
 // Appends `text` with its placeholders filled from `args`.
 void append_text(std::string& out, std::string_view text, std::span<const TextArg> args);
 inline void append_text(std::string& out, std::string_view text,
-                           std::initializer_list<TextArg> args = {}) {
+                        std::initializer_list<TextArg> args = {}) {
   append_text(out, text, std::span(args.begin(), args.size()));
 }
 
 // Writes the filled text to `stream` as it stands, zero bytes included.
-void print_text(std::FILE* stream, std::string_view text,
-                   std::initializer_list<TextArg> args = {});
+void print_text(std::FILE* stream, std::string_view text, std::initializer_list<TextArg> args = {});
 
-inline std::string filled_text(std::string_view text,
-                                  std::initializer_list<TextArg> args = {}) {
+inline std::string filled_text(std::string_view text, std::initializer_list<TextArg> args = {}) {
   std::string out;
   append_text(out, text, args);
   return out;

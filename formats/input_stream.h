@@ -54,17 +54,17 @@ class InputStream {
   friend std::optional<std::span<const std::uint8_t>> next_line_refilling(InputStream& in);
   friend bool skip_to_byte(InputStream& in, std::uint8_t byte);
 
-  ByteSource* source_ = nullptr;            // refills the window; none for memory
-  std::unique_ptr<ByteSource> owned_;       // the source, when the stream owns it
-  bool ended_ = false;                      // the source told the end, or an error
+  ByteSource* source_ = nullptr;       // refills the window; none for memory
+  std::unique_ptr<ByteSource> owned_;  // the source, when the stream owns it
+  bool ended_ = false;                 // the source told the end, or an error
   struct Release {
     void operator()(std::uint8_t* bytes) const { std::free(bytes); }
   };
   std::unique_ptr<std::uint8_t[], Release> buffer_;  // storage behind the window (malloc'd)
-  std::size_t capacity_ = 0;                // its size once allocated
-  std::span<const std::uint8_t> window_;    // bytes read but not yet consumed
-  bool failed_ = false;                     // the source reported a read error
-  std::uint64_t filled_ = 0;                // bytes brought into the window so far
+  std::size_t capacity_ = 0;                         // its size once allocated
+  std::span<const std::uint8_t> window_;             // bytes read but not yet consumed
+  bool failed_ = false;                              // the source reported a read error
+  std::uint64_t filled_ = 0;                         // bytes brought into the window so far
 };
 
 // The bytes themselves are the window: nothing is copied or refilled.

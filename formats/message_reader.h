@@ -16,7 +16,7 @@ namespace bank {
 // A message whose header has been read, and how far its blocks are.
 struct MessageReading {
   MessageHeader header;
-  BlockRules blocks;  // the rules for this message's blocks
+  BlockRules blocks;   // the rules for this message's blocks
   int next_block = 0;  // blocks read so far
 };
 
@@ -42,9 +42,9 @@ BlockRead read_next_block(InputStream& in, MessageReading& message, Block& block
 
 // How a message ended after its last block.
 struct MessageEnd {
-  bool closed = false;            // an F7 followed, and was read
-  std::uint64_t real_time = 0;    // real-time bytes passed over before it
-  std::uint64_t real_time_at = 0; // offset of the first of them
+  bool closed = false;             // an F7 followed, and was read
+  std::uint64_t real_time = 0;     // real-time bytes passed over before it
+  std::uint64_t real_time_at = 0;  // offset of the first of them
 };
 
 // Reads the end of a message whose blocks are done: real-time bytes and

@@ -3,8 +3,10 @@
 namespace bank {
 
 std::array<std::uint8_t, 8> protect_off_message(int system_number) {
-  return {kSysExStart, kManufacturerId, kBankDumpId, static_cast<std::uint8_t>(system_number),
-          0x10,        0x21,            0x00,        kSysExEnd};
+  return {kSysExStart, kManufacturerId,
+          kBankDumpId, static_cast<std::uint8_t>(system_number),
+          0x10,        0x21,
+          0x00,        kSysExEnd};
 }
 
 std::vector<TimedPacket> bank_dump_packets(std::span<const std::uint8_t, kMessageSize> dump,

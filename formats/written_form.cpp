@@ -92,7 +92,7 @@ void print_bank_name(std::string& out, std::span<const std::uint8_t, kListedBank
 }
 
 void append_voice(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
-                 int number) {
+                  int number) {
   print_voice_header(out, block, number);
   for (int k = 1; k <= kOperatorCount; ++k) print_operator(out, block, k);
   print_functions(out, block);

@@ -19,6 +19,6 @@ void print_bank_name(std::string& out, std::span<const std::uint8_t, kListedBank
 
 // A whole voice: header, four operators, functions and an empty line.
 void append_voice(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
-                 int number);
+                  int number);
 
 }  // namespace bank

@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t buffer = 1 + size % 11;
   bank::InputStream small = bank::chunked_input(std::span(data, size), buffer);
   bank::Listing small_listing;
-  check(bank::list_file(small, small_listing, false).status == status && small_listing.text == listing.text,
+  check(bank::list_file(small, small_listing, false).status == status &&
+            small_listing.text == listing.text,
         "a small buffer lists a dump otherwise");
   bank::InputStream small_scan = bank::chunked_input(std::span(data, size), buffer);
   bank::Listing small_all;

@@ -1,7 +1,7 @@
 // Any accepted bank text, built, listed and read again, builds the same
-// message; written as a MIDI file (text2syx -m), it lists the same text. The listing shows CNT above 4 as 4 and PBR above 12 as 12, and a
-// voice name loses leading spaces when read: banks outside those limits are
-// not expected to come back unchanged and are passed over.
+// message; written as a MIDI file (text2syx -m), it lists the same text. The listing shows CNT
+// above 4 as 4 and PBR above 12 as 12, and a voice name loses leading spaces when read: banks
+// outside those limits are not expected to come back unchanged and are passed over.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,8 +13,8 @@
 #include "compiler/bank_text_reader.h"
 #include "compiler/dump_builder.h"
 #include "compiler/midi_writer.h"
-#include "formats/field_layout.h"
 #include "formats/chunked_source.h"
+#include "formats/field_layout.h"
 #include "formats/input_stream.h"
 #include "lister/list_dump.h"
 

@@ -13,8 +13,8 @@
 #include "compiler/bank_text_reader.h"
 #include "compiler/dump_builder.h"
 #include "formats/block_codec.h"
-#include "formats/header.h"
 #include "formats/chunked_source.h"
+#include "formats/header.h"
 #include "formats/input_stream.h"
 #include "fuzz_check.h"
 

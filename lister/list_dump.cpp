@@ -9,10 +9,10 @@
 #include <string_view>
 
 #include "formats/block_codec.h"
-#include "formats/header.h"
-#include "formats/message_reader.h"
 #include "formats/fixed_text.h"
+#include "formats/header.h"
 #include "formats/message_layout.h"
+#include "formats/message_reader.h"
 #include "formats/midi_file.h"
 #include "formats/written_form.h"
 
@@ -74,7 +74,7 @@ std::string block_name(int index) {
 }
 
 void append_header_line(std::string& out, std::int64_t number, std::uint64_t offset,
-                         const MessageHeader& header) {
+                        const MessageHeader& header) {
   switch (header.form) {
     case MessageForm::bank_dump:
       append_text(out, kBankDumpLine, {number, offset, header.system_number, header.number});
@@ -130,7 +130,7 @@ ListStatus list_blocks(InputStream& in, Listing& listing, MessageReading& messag
     }
     if (fault == BlockFault::checksum) {
       append_text(listing.warnings, kChecksumWarning,
-                     {number, block_name(read.index), block.checksum, block.expected});
+                  {number, block_name(read.index), block.checksum, block.expected});
       ++warnings;
     }
     if (block.data.size() < listed_bytes(read.index)) {

@@ -13,8 +13,8 @@
 
 #include "formats/file_services.h"
 #include "formats/file_source.h"
-#include "formats/input_stream.h"
 #include "formats/fixed_text.h"
+#include "formats/input_stream.h"
 #include "list_dump.h"
 
 namespace {

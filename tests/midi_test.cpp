@@ -67,9 +67,14 @@ const std::string kBank = as_string(sample_dump());
 // gives, so that a fault in them cannot hide in both sides.
 TEST(MidiFile, QuantitiesAndLengthsAsTheFormatWritesThem) {
   const std::pair<std::uint32_t, std::string> quantities[] = {
-      {0, std::string(1, '\0')}, {0x40, "\x40"}, {0x7F, "\x7F"},
-      {0x80, std::string("\x81\0", 2)}, {300, "\x82\x2C"}, {0x2000, std::string("\xC0\0", 2)},
-      {0x3FFF, "\xFF\x7F"}, {0x4000, std::string("\x81\x80\0", 3)},
+      {0, std::string(1, '\0')},
+      {0x40, "\x40"},
+      {0x7F, "\x7F"},
+      {0x80, std::string("\x81\0", 2)},
+      {300, "\x82\x2C"},
+      {0x2000, std::string("\xC0\0", 2)},
+      {0x3FFF, "\xFF\x7F"},
+      {0x4000, std::string("\x81\x80\0", 3)},
       {0x0FFFFFFF, "\xFF\xFF\xFF\x7F"}};
   for (const auto& [value, encoded] : quantities) EXPECT_EQ(quantity(value), encoded) << value;
   EXPECT_EQ(chunk("MTrk", std::string(0x19E3, 'x')).substr(0, 8),

@@ -55,7 +55,8 @@ TEST_F(RealBanks, ListAndCompileBack) {
     RunResult listed = testing_support::run_program(kLister, {dump.string()});
     ASSERT_EQ(listed.status, 0);
     EXPECT_EQ(listed.err, "");
-    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), testing_support::kListedBankLines);
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'),
+              testing_support::kListedBankLines);
 
     const std::string text = dir_ + "/bank.txt";
     const std::string rebuilt = dir_ + "/bank.syx";
