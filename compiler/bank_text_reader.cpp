@@ -74,19 +74,53 @@ inline const std::uint8_t* scan_integer(const std::uint8_t* p, const std::uint8_
   return p;
 }
 
-inline bool read_integer(Cursor& c, int& value) {
+bool read_integer(Cursor& c, int& value) {
   bool found = false;
   move_to(c, scan_integer(c.p, c.end, value, found));
   return found;
 }
 
+// Reads N integers; with `bounds`, where each was written: integer i lies
+// in [bounds[i], bounds[i + 1]).
 template <std::size_t N>
-bool read_integers(Cursor& c, std::array<int, N>& values) {
+bool read_integers(Cursor& c, std::array<int, N>& values,
+                   std::array<const std::uint8_t*, N + 1>* bounds = nullptr) {
   const std::uint8_t* p = c.p;
   bool found = true;
-  for (std::size_t i = 0; i < N && found; ++i) p = scan_integer(p, c.end, values[i], found);
+  for (std::size_t i = 0; i < N && found; ++i) {
+    if (bounds != nullptr) (*bounds)[i] = p;
+    p = scan_integer(p, c.end, values[i], found);
+  }
+  if (bounds != nullptr) (*bounds)[N] = p;
   move_to(c, p);
   return found;
+}
+
+// A number as written, for warnings: its decimal value without leading
+// zeros or a plus sign, and whether the number kept (modulo 2^32) is that
+// value. `written` holds what scan_integer read: white space, a sign,
+// digits.
+struct WrittenNumber {
+  std::string decimal;
+  bool kept_exactly = true;
+};
+
+WrittenNumber written_number(std::span<const std::uint8_t> written, int kept) {
+  std::size_t i = 0;
+  while (i < written.size() && is_line_blank(written[i])) ++i;
+  const bool negative = i < written.size() && written[i] == '-';
+  if (i < written.size() && (written[i] == '+' || written[i] == '-')) ++i;
+  while (i + 1 < written.size() && written[i] == '0') ++i;
+  WrittenNumber number;
+  if (negative && !(written.size() - i == 1 && written[i] == '0')) number.decimal = "-";
+  number.decimal.append(written.begin() + static_cast<std::ptrdiff_t>(i), written.end());
+  // Ten digits at most can be the number kept; the rest were wrapped.
+  std::int64_t value = 0;
+  const std::size_t digits = written.size() - i;
+  for (; i < written.size(); ++i) value = value * 10 + (written[i] - '0');
+  if (negative) value = -value;
+  number.kept_exactly = digits <= 10 && value == kept;
+  return number;
 }
 
 void clear_name(Name& name) {
@@ -215,12 +249,20 @@ void read_name(Reader& r, Cursor& c, Name& name) {
   warn_if_cut(r, c, std::string(name.data(), taken));
 }
 
-// A value's warning: outside its field, or listed back as another value.
-void check_value(Reader& r, const FieldLayout& layout, int value) {
+// Integer i of a line as written, from the bounds read_integers gave.
+WrittenNumber written_of(std::span<const std::uint8_t* const> bounds, std::size_t i, int kept) {
+  const std::uint8_t* const begin = bounds[i];
+  return written_number({begin, static_cast<std::size_t>(bounds[i + 1] - begin)}, kept);
+}
+
+// A value's warning: outside its field (as written, whatever the number
+// kept), or listed back as another value.
+void check_value(Reader& r, const FieldLayout& layout, int value, const WrittenNumber& written) {
   const int highest = field_max(field_width(layout));
   const int stored = value & highest;
-  if (value < layout.lowest || value > highest)
-    warn(r, WarningCode::value_outside, {layout.label, value, int{layout.lowest}, highest, stored});
+  if (!written.kept_exactly || value < layout.lowest || value > highest)
+    warn(r, WarningCode::value_outside,
+         {layout.label, written.decimal, int{layout.lowest}, highest, stored});
   else if (listed_value(layout, value) != value)
     warn(r, WarningCode::lists_back_as, {layout.label, value, listed_value(layout, value)});
 }
@@ -254,6 +296,7 @@ int read_bank_name_line(Reader& r, Cursor& c) {
 
 int read_voice_header_line(Reader& r, Cursor& c) {
   int number = 0;
+  const std::uint8_t* const number_start = c.p;
   if (!read_integer(c, number)) return kBadVoiceHeader;
   // The colon must follow the digits directly; without it the lines of
   // this voice go to the spare record.
@@ -261,9 +304,14 @@ int read_voice_header_line(Reader& r, Cursor& c) {
   const std::int64_t index = std::clamp<std::int64_t>(
       colon ? static_cast<std::int64_t>(number) - 1 : kSpareVoiceIndex, 0, kSpareVoiceIndex);
   if (r.warnings != nullptr) {
-    if (!colon) warn(r, WarningCode::no_colon_after_voice);
-    if (colon && number > kVoiceCount) warn(r, WarningCode::voice_above_range, {number});
-    if (colon && number < 1) warn(r, WarningCode::voice_below_range, {number});
+    const WrittenNumber written =
+        written_number({number_start, static_cast<std::size_t>(c.p - number_start)}, number);
+    if (!colon)
+      warn(r, WarningCode::no_colon_after_voice);
+    else if (index >= kVoiceCount)
+      warn(r, WarningCode::voice_above_range, {written.decimal});
+    else if (!written.kept_exactly || number < 1)
+      warn(r, WarningCode::voice_outside, {written.decimal, index + 1});
     if (index < kVoiceCount) {
       auto& first = r.warnings->first_header[static_cast<std::size_t>(index)];
       if (first != 0) warn(r, WarningCode::voice_defined_again, {index + 1, first});
@@ -289,12 +337,14 @@ int read_voice_header_line(Reader& r, Cursor& c) {
 template <std::size_t N>
 int read_voice_line(Reader& r, Cursor& c, const std::array<VoiceField, N>& columns, int error) {
   std::array<int, N> values{};
-  if (!read_integers(c, values)) return error;
+  std::array<const std::uint8_t*, N + 1> bounds{};
+  if (!read_integers(c, values, r.warnings != nullptr ? &bounds : nullptr)) return error;
   VoiceParams& voice = r.state.voices[static_cast<std::size_t>(r.current)];
   for (std::size_t i = 0; i < N; ++i) voice_slot(voice, columns[i]) = values[i];
   if (r.warnings != nullptr) {
     note_parameter_line(r);
-    for (std::size_t i = 0; i < N; ++i) check_value(r, voice_field_layout(columns[i]), values[i]);
+    for (std::size_t i = 0; i < N; ++i)
+      check_value(r, voice_field_layout(columns[i]), values[i], written_of(bounds, i, values[i]));
     check_rest_of_line(r, c);
   }
   return counted(r.state, kReaderOk);
@@ -303,10 +353,13 @@ int read_voice_line(Reader& r, Cursor& c, const std::array<VoiceField, N>& colum
 // "OP", the operator number, a colon directly after it, 16 values.
 int read_operator_line(Reader& r, Cursor& c) {
   int number = 0;
+  const std::uint8_t* const number_start = c.p;
   if (!read_integer(c, number) || c.ch != ':') return kBadOperatorLine;
+  const std::uint8_t* const number_end = c.p;
   advance(c);
   std::array<int, kOperatorColumns.size()> values{};
-  if (!read_integers(c, values)) return kBadOperatorLine;
+  std::array<const std::uint8_t*, kOperatorColumns.size() + 1> bounds{};
+  if (!read_integers(c, values, r.warnings != nullptr ? &bounds : nullptr)) return kBadOperatorLine;
   const int used = std::clamp(number, 1, kOperatorCount);
   VoiceParams& voice = r.state.voices[static_cast<std::size_t>(r.current)];
   OperatorParams& op = voice.op[static_cast<std::size_t>(used - 1)];
@@ -314,9 +367,13 @@ int read_operator_line(Reader& r, Cursor& c) {
     operator_slot(op, kOperatorColumns[i]) = values[i];
   if (r.warnings != nullptr) {
     note_parameter_line(r);
-    if (used != number) warn(r, WarningCode::operator_outside, {number, used});
+    const WrittenNumber written =
+        written_number({number_start, static_cast<std::size_t>(number_end - number_start)}, number);
+    if (!written.kept_exactly || used != number)
+      warn(r, WarningCode::operator_outside, {written.decimal, used});
     for (std::size_t i = 0; i < values.size(); ++i)
-      check_value(r, operator_field_layout(kOperatorColumns[i]), values[i]);
+      check_value(r, operator_field_layout(kOperatorColumns[i]), values[i],
+                  written_of(bounds, i, values[i]));
     check_rest_of_line(r, c);
   }
   return counted(r.state, kReaderOk);
@@ -411,6 +468,15 @@ std::string_view reader_error_message(int code) {
 
 std::int64_t read_bank_text(InputStream& input, BankState& state, ReaderWarnings* warnings) {
   Reader r{state, warnings};
+  // A UTF-8 byte-order mark, which some editors put at the start of a
+  // text, is passed over as text tools do; a UTF-16 one means the text
+  // cannot be read as it is, which -w tells.
+  const std::span<const std::uint8_t> start = peek_bytes(input, 3);
+  if (start.size() >= 3 && start[0] == 0xEF && start[1] == 0xBB && start[2] == 0xBF)
+    consume(input, 3);
+  else if (warnings != nullptr && start.size() >= 2 &&
+           ((start[0] == 0xFF && start[1] == 0xFE) || (start[0] == 0xFE && start[1] == 0xFF)))
+    warnings->utf16 = true;
   while (const auto line = next_line(input)) {
     ++r.line;
     Cursor c = line_cursor(*line);

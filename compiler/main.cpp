@@ -60,9 +60,10 @@ bool write_output(std::FILE* out, const std::string& path, std::span<const std::
   return bank::close_output(out, path.c_str(), written);
 }
 
+// Written as they stand: a name in a warning may hold a zero byte.
 void print_warnings(const bank::ReaderWarnings& warnings, bool summary) {
-  for (const bank::ReaderWarning& w : warnings.lines) std::fputs(format_warning(w).c_str(), stdout);
-  if (summary) std::fputs(summary_warnings(warnings).c_str(), stdout);
+  const std::string text = warnings_text(warnings, summary);
+  std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 int compile(const char* input_name, const std::string& output_name, bool with_warnings, bool midi) {

@@ -10,14 +10,14 @@ std::string_view warning_text(WarningCode code) {
   switch (code) {
     case WarningCode::not_a_keyword: return "\"%s:\" is not a keyword; the line is ignored";
     case WarningCode::tab_before_keyword: return "a tab stands before \"%s\"; the line is ignored";
-    case WarningCode::value_outside: return "%s %d is outside %d to %d; %d is stored";
+    case WarningCode::value_outside: return "%s %s is outside %d to %d; %d is stored";
     case WarningCode::lists_back_as: return "%s %d is stored, but lists back as %d";
     case WarningCode::voice_above_range:
-      return "voice %d is outside 1 to 48; its lines are ignored";
-    case WarningCode::voice_below_range: return "voice %d is outside 1 to 48; voice 1 is used";
+      return "voice %s is outside 1 to 48; its lines are ignored";
+    case WarningCode::voice_outside: return "voice %s is outside 1 to 48; voice %d is used";
     case WarningCode::no_colon_after_voice:
       return "no ':' after the voice number; its lines are ignored";
-    case WarningCode::operator_outside: return "operator %d is outside 1 to 4; operator %d is used";
+    case WarningCode::operator_outside: return "operator %s is outside 1 to 4; operator %d is used";
     case WarningCode::voice_defined_again:
       return "voice %d is defined again (first in line %d); the later lines win";
     case WarningCode::no_voice_header_yet: return "no voice header yet; voice 1 is used";
@@ -29,6 +29,7 @@ std::string_view warning_text(WarningCode code) {
 }
 
 constexpr std::string_view kLineWarning = "Warning in line %d: ";
+constexpr std::string_view kUtf16 = "Warning: the text is UTF-16; save it as ASCII or UTF-8\n";
 constexpr std::string_view kNoBankName = "Warning: no bank name line; the bank name is blank\n";
 constexpr std::string_view kOneVoiceUndefined = "Warning: voice %s is not defined; it is blank\n";
 constexpr std::string_view kVoicesUndefined =
@@ -67,6 +68,14 @@ std::string summary_warnings(const ReaderWarnings& warnings) {
   }
   if (undefined > 0)
     append_text(out, undefined == 1 ? kOneVoiceUndefined : kVoicesUndefined, {ranges});
+  return out;
+}
+
+std::string warnings_text(const ReaderWarnings& warnings, bool summary) {
+  std::string out;
+  if (warnings.utf16) out += kUtf16;
+  for (const ReaderWarning& w : warnings.lines) out += format_warning(w);
+  if (summary) out += summary_warnings(warnings);
   return out;
 }
 

@@ -19,12 +19,12 @@ namespace bank {
 enum class WarningCode {
   not_a_keyword,         // the word before the colon
   tab_before_keyword,    // the keyword as written
-  value_outside,         // label, value, lowest, highest, stored
+  value_outside,         // label, value as written, lowest, highest, stored
   lists_back_as,         // label, value, listed
-  voice_above_range,     // voice number
-  voice_below_range,     // voice number
+  voice_above_range,     // voice number as written
+  voice_outside,         // voice number as written, voice used
   no_colon_after_voice,  //
-  operator_outside,      // operator number, operator used
+  operator_outside,      // operator number as written, operator used
   voice_defined_again,   // voice, line of its first header
   no_voice_header_yet,   //
   name_cut,              // the name as written, what is kept
@@ -48,6 +48,7 @@ struct ReaderWarning {
 // Collected while reading, for one text.
 struct ReaderWarnings {
   std::vector<ReaderWarning> lines;  // in line order, and in column order within a line
+  bool utf16 = false;                // the text begins with a UTF-16 byte-order mark
   bool bank_name_seen = false;
   // The line of the first header that selected each voice (0: none yet).
   std::array<std::int64_t, kVoiceCount> first_header{};
@@ -61,5 +62,9 @@ std::string format_warning(const ReaderWarning& warning);
 // The warnings about the whole text, for a text read to its end: no bank
 // name line, and the voices it left undefined, as ranges ("2-5, 9, 13-48").
 std::string summary_warnings(const ReaderWarnings& warnings);
+
+// Everything -w prints for a text: the warning about its encoding, the
+// line warnings, and the summary when `summary` is set.
+std::string warnings_text(const ReaderWarnings& warnings, bool summary);
 
 }  // namespace bank

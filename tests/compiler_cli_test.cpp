@@ -214,6 +214,12 @@ TEST_F(CompilerCli, WarningsChangeNothingElse) {
   EXPECT_EQ(compile({"-w", "bad.txt"}).out,
             "Warning in line 1: \"Lfo:\" is not a keyword; the line is ignored\n"
             "Error in line 2: LFO definition is wrong\n");
+  // Warnings go out whole, a zero byte in a name and all.
+  const std::string zero("@1: A\0BCDEFGH\n", 14);
+  write_file(path("zero.txt"), read_file(kExample) + zero);
+  EXPECT_NE(compile({"-w", "zero.txt", "zero.syx"})
+                .out.find(std::string("name \"A\0BCDEFGH\" is cut to \"A\0BCDEF\"\n", 37)),
+            std::string::npos);
 }
 
 TEST_F(CompilerCli, SystemAndBankOptions) {

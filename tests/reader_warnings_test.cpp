@@ -14,6 +14,7 @@
 namespace {
 
 using bank::BankState;
+using namespace std::string_literals;
 
 const std::string kOp = " 1 2 3 4 5 6 7 7 1 2 3 1 4 5 1 0";  // 16 values that fit
 
@@ -104,7 +105,19 @@ TEST(ReaderWarnings, EachSlipWithItsExactText) {
        "Warning in line 7: CNT 13 is outside 0 to 7; 5 is stored\n"
        "Warning in line 7: PBR 16 is outside 0 to 15; 0 is stored\n"
        "Warning in line 8: TL 200 is outside 0 to 127; 72 is stored\n"
-       "Warning in line 9: PBR -1 is outside 0 to 15; 15 is stored\n"},
+       "Warning in line 9: PBR 4294967295 is outside 0 to 15; 15 is stored\n"},
+      // Numbers too large to keep are judged and shown as written.
+      {"@1: A\nOP1: 1 4294967296" + kOp.substr(4) + "\nOP2: 1 300000000000" + kOp.substr(4) +
+           "\nOP3: 1 +0004294967306" + kOp.substr(4) + "\n@4294967297: Big\nOP4294967297:" + kOp +
+           "\n@4294967396: X\nOP-0:" + kOp + "\n@0004: D\n",
+       "Warning in line 2: TL 4294967296 is outside 0 to 127; 0 is stored\n"
+       "Warning in line 3: TL 300000000000 is outside 0 to 127; 0 is stored\n"
+       "Warning in line 4: TL 4294967306 is outside 0 to 127; 10 is stored\n"
+       "Warning in line 5: voice 4294967297 is outside 1 to 48; voice 1 is used\n"
+       "Warning in line 5: voice 1 is defined again (first in line 1); the later lines win\n"
+       "Warning in line 6: operator 4294967297 is outside 1 to 4; operator 1 is used\n"
+       "Warning in line 7: voice 4294967396 is outside 1 to 48; its lines are ignored\n"
+       "Warning in line 8: operator 0 is outside 1 to 4; operator 1 is used\n"},
       // Voice and operator numbers.
       {"@1: A\n@60: B\n@0: C\n@-5: D\n@7 : E\n@2: F\n@2:\nOP0:" + kOp + "\nOP9:" + kOp + "\n",
        "Warning in line 2: voice 60 is outside 1 to 48; its lines are ignored\n"
@@ -129,6 +142,10 @@ TEST(ReaderWarnings, EachSlipWithItsExactText) {
        "Warning in line 4: name character 0x09 is stored as a space\n"
        "Warning in line 5: name character 0xC3 is stored as a space\n"
        "Warning in line 5: name character 0xA9 is stored as a space\n"},
+      // A zero byte in a name is shown, not taken as the end of the text.
+      {"@1: A\0BCDEFGH\n"s,
+       "Warning in line 1: name character 0x00 is stored as a space\n"
+       "Warning in line 1: name \"A\0BCDEFGH\" is cut to \"A\0BCDEF\"\n"s},
       // Text after the last value; none for plain white space.
       {"@1: A\nLFO: 1 1 1 1 1 1 1 1 junk\nVOI: 1 1 1.5\nFNC: 1 1 1 1  \t\r\nOP1:" + kOp + " # x\n",
        "Warning in line 2: text after the last value is ignored\n"
@@ -143,6 +160,52 @@ TEST(ReaderWarnings, EachSlipWithItsExactText) {
        ""},
   };
   for (const Case& c : cases) EXPECT_EQ(read_with_warnings(c.text).lines, c.warnings) << c.text;
+}
+
+TEST(ReaderWarnings, ByteOrderMarks) {
+  std::string all;
+  for (int v = 1; v <= 48; ++v) all += "@" + std::to_string(v) + ": V\n";
+  const std::string utf16 = "Warning: the text is UTF-16; save it as ASCII or UTF-8\n";
+  const std::string no_name = "Warning: no bank name line; the bank name is blank\n";
+  const std::string none(7, '\0');  // no bank name line was read
+  struct Row {
+    std::string text;
+    std::string bank_name;  // as stored (the newline is a name character)
+    std::string warnings;   // all that -w prints
+  };
+  const Row rows[] = {
+      // UTF-8's mark is passed over at the start of the text alone.
+      {"\xEF\xBB\xBF"
+       "FB-01:Bank\n" +
+           all,
+       "Bank\n  ", ""},
+      {"\xEF\xBB\xBF\xEF\xBB\xBF"
+       "FB-01:Bank\n" +
+           all,
+       none, no_name},
+      {"\xEF\xBB"
+       "FB-01:Bank\n" +
+           all,
+       none, no_name},
+      // UTF-16's marks are told before every other warning.
+      {"\xFF\xFE\n" + all, none, utf16 + no_name},
+      {"\xFE\xFF"
+       "FB-01:Bank\n" +
+           all,
+       none, utf16 + no_name},
+      {"FB-01:Bank\n\xFF\xFE\n" + all, "Bank\n  ", ""},
+  };
+  for (const Row& row : rows) {
+    BankState state;
+    bank::ReaderWarnings warnings;
+    const auto bytes =
+        std::span(reinterpret_cast<const std::uint8_t*>(row.text.data()), row.text.size());
+    bank::InputStream in = bank::chunked_input(bytes, 2);
+    EXPECT_EQ(bank::read_bank_text(in, state, &warnings), 0);
+    EXPECT_EQ(std::string(state.bank_name.data(), 7), row.bank_name) << row.text;
+    EXPECT_EQ(bank::warnings_text(warnings, true), row.warnings) << row.text;
+    read_with_warnings(row.text);  // stored alike with and without warnings
+  }
 }
 
 TEST(ReaderWarnings, LineEndsAndLengthsReadAlikeThroughAnyBuffer) {
