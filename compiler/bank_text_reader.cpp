@@ -96,31 +96,42 @@ bool read_integers(Cursor& c, std::array<int, N>& values,
   return found;
 }
 
-// A number as written, for warnings: its decimal value without leading
-// zeros or a plus sign, and whether the number kept (modulo 2^32) is that
-// value. `written` holds what scan_integer read: white space, a sign,
-// digits.
+// A number as written, for warnings: its digits without leading zeros,
+// its sign, and whether the number kept (modulo 2^32) is its value. Built
+// for every value a line holds, so nothing is allocated until a warning
+// shows it.
 struct WrittenNumber {
-  std::string decimal;
+  std::span<const std::uint8_t> digits;  // at least one
+  bool negative = false;                 // a '-' before digits that are not 0
   bool kept_exactly = true;
 };
 
+// `written` holds what scan_integer read: white space, a sign, digits.
 WrittenNumber written_number(std::span<const std::uint8_t> written, int kept) {
   std::size_t i = 0;
   while (i < written.size() && is_line_blank(written[i])) ++i;
-  const bool negative = i < written.size() && written[i] == '-';
+  const bool minus = i < written.size() && written[i] == '-';
   if (i < written.size() && (written[i] == '+' || written[i] == '-')) ++i;
   while (i + 1 < written.size() && written[i] == '0') ++i;
   WrittenNumber number;
-  if (negative && !(written.size() - i == 1 && written[i] == '0')) number.decimal = "-";
-  number.decimal.append(written.begin() + static_cast<std::ptrdiff_t>(i), written.end());
-  // Ten digits at most can be the number kept; the rest were wrapped.
+  number.digits = written.subspan(i);
+  number.negative = minus && !(number.digits.size() == 1 && number.digits[0] == '0');
+  // Ten digits at most can be the number kept; more were wrapped.
+  if (number.digits.size() > 10) {
+    number.kept_exactly = false;
+    return number;
+  }
   std::int64_t value = 0;
-  const std::size_t digits = written.size() - i;
-  for (; i < written.size(); ++i) value = value * 10 + (written[i] - '0');
-  if (negative) value = -value;
-  number.kept_exactly = digits <= 10 && value == kept;
+  for (const std::uint8_t digit : number.digits) value = value * 10 + (digit - '0');
+  number.kept_exactly = (number.negative ? -value : value) == kept;
   return number;
+}
+
+// Its decimal value as a warning shows it.
+std::string decimal(const WrittenNumber& number) {
+  std::string text = number.negative ? "-" : "";
+  text.append(number.digits.begin(), number.digits.end());
+  return text;
 }
 
 void clear_name(Name& name) {
@@ -250,19 +261,26 @@ void read_name(Reader& r, Cursor& c, Name& name) {
 }
 
 // Integer i of a line as written, from the bounds read_integers gave.
-WrittenNumber written_of(std::span<const std::uint8_t* const> bounds, std::size_t i, int kept) {
+std::span<const std::uint8_t> written_text(std::span<const std::uint8_t* const> bounds,
+                                           std::size_t i) {
   const std::uint8_t* const begin = bounds[i];
-  return written_number({begin, static_cast<std::size_t>(bounds[i + 1] - begin)}, kept);
+  return {begin, static_cast<std::size_t>(bounds[i + 1] - begin)};
 }
 
 // A value's warning: outside its field (as written, whatever the number
 // kept), or listed back as another value.
-void check_value(Reader& r, const FieldLayout& layout, int value, const WrittenNumber& written) {
+void check_value(Reader& r, const FieldLayout& layout, int value,
+                 std::span<const std::uint8_t> written_text) {
   const int highest = field_max(field_width(layout));
   const int stored = value & highest;
-  if (!written.kept_exactly || value < layout.lowest || value > highest)
+  // Nine characters hold at most nine digits, which every int keeps: the
+  // written form's values are judged without looking at their digits again.
+  const bool kept_exactly =
+      written_text.size() <= 9 || written_number(written_text, value).kept_exactly;
+  if (!kept_exactly || value < layout.lowest || value > highest)
     warn(r, WarningCode::value_outside,
-         {layout.label, written.decimal, int{layout.lowest}, highest, stored});
+         {layout.label, decimal(written_number(written_text, value)), int{layout.lowest}, highest,
+          stored});
   else if (listed_value(layout, value) != value)
     warn(r, WarningCode::lists_back_as, {layout.label, value, listed_value(layout, value)});
 }
@@ -309,9 +327,9 @@ int read_voice_header_line(Reader& r, Cursor& c) {
     if (!colon)
       warn(r, WarningCode::no_colon_after_voice);
     else if (index >= kVoiceCount)
-      warn(r, WarningCode::voice_above_range, {written.decimal});
+      warn(r, WarningCode::voice_above_range, {decimal(written)});
     else if (!written.kept_exactly || number < 1)
-      warn(r, WarningCode::voice_outside, {written.decimal, index + 1});
+      warn(r, WarningCode::voice_outside, {decimal(written), index + 1});
     if (index < kVoiceCount) {
       auto& first = r.warnings->first_header[static_cast<std::size_t>(index)];
       if (first != 0) warn(r, WarningCode::voice_defined_again, {index + 1, first});
@@ -344,7 +362,7 @@ int read_voice_line(Reader& r, Cursor& c, const std::array<VoiceField, N>& colum
   if (r.warnings != nullptr) {
     note_parameter_line(r);
     for (std::size_t i = 0; i < N; ++i)
-      check_value(r, voice_field_layout(columns[i]), values[i], written_of(bounds, i, values[i]));
+      check_value(r, voice_field_layout(columns[i]), values[i], written_text(bounds, i));
     check_rest_of_line(r, c);
   }
   return counted(r.state, kReaderOk);
@@ -370,10 +388,10 @@ int read_operator_line(Reader& r, Cursor& c) {
     const WrittenNumber written =
         written_number({number_start, static_cast<std::size_t>(number_end - number_start)}, number);
     if (!written.kept_exactly || used != number)
-      warn(r, WarningCode::operator_outside, {written.decimal, used});
+      warn(r, WarningCode::operator_outside, {decimal(written), used});
     for (std::size_t i = 0; i < values.size(); ++i)
       check_value(r, operator_field_layout(kOperatorColumns[i]), values[i],
-                  written_of(bounds, i, values[i]));
+                  written_text(bounds, i));
     check_rest_of_line(r, c);
   }
   return counted(r.state, kReaderOk);

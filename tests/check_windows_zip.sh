@@ -1,8 +1,8 @@
 #!/bin/sh
-# Checks the Windows zip: what it holds, that its programs need only the
-# DLLs of a bare Windows, and that under Wine they compile the example to
-# the same bytes as the Linux programs and list it back the same, apart
-# from the line ends.
+# Checks the Windows zip: that every path of the Windows build README names
+# exists, what the zip holds, that its programs need only the DLLs of a bare
+# Windows, and that under Wine they compile the example to the same bytes as
+# the Linux programs and list it back the same, apart from the line ends.
 #
 #   check_windows_zip.sh ZIP LINUX_BIN_DIR
 set -eu
@@ -12,6 +12,14 @@ source_dir=$(cd "$(dirname "$0")/.." && pwd)
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+# README writes the version as <version>; the build sets it.
+version=$(sed -n 's/^project(syxbank VERSION \([0-9.]*\) .*/\1/p' "$source_dir/CMakeLists.txt")
+[ -n "$version" ] || { echo "no version in CMakeLists.txt"; exit 1; }
+for named in $(grep -o 'build/windows/[^ `)]*' "$source_dir/README.md" | sort -u); do
+  path=$(echo "$named" | sed "s/<version>/$version/g")
+  [ -e "$source_dir/$path" ] || { echo "README names $named, but $path was not built"; exit 1; }
+done
 
 unzip -q "$zip" -d "$work"
 top=$(ls "$work")
