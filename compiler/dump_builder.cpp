@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <span>
 
-#include "formats/block_codec.h"
-#include "formats/header.h"
+#include "formats/bank_data.h"
 
 namespace bank {
 namespace {
@@ -44,22 +43,15 @@ std::array<std::uint8_t, kVoiceDataSize> pack_voice(VoiceParams& voice) {
 }  // namespace
 
 void build_bulk_dump(BankState& state) {
-  std::span<std::uint8_t> message(state.message);
-  std::fill(message.begin(), message.end(), std::uint8_t{0});
-
-  const auto header = make_header(state.system_number, state.bank_number);
-  std::copy(header.begin(), header.end(), message.begin());
-  std::span<std::uint8_t> cursor = message.subspan(kHeaderSize);
-
-  std::array<std::uint8_t, kBankNameDataSize> bank_name{};
+  BankData bank;
+  bank.system_number = state.system_number;
+  bank.bank_number = state.bank_number;
   clean_name(state.bank_name);
-  copy_name(state.bank_name, bank_name);
-  write_block(cursor, bank_name);
-
+  copy_name(state.bank_name, bank.name_block);
   for (int i = 0; i < kVoiceCount; ++i)
-    write_block(cursor, pack_voice(state.voices[static_cast<std::size_t>(i)]));
-
-  cursor[0] = kSysExEnd;
+    bank.voices[static_cast<std::size_t>(i)] =
+        pack_voice(state.voices[static_cast<std::size_t>(i)]);
+  encode_bank_dump(bank, state.message);
 }
 
 }  // namespace bank

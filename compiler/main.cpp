@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "bank_state.h"
-#include "bank_text_reader.h"
 #include "dump_builder.h"
 #include "formats/file_services.h"
 #include "formats/file_source.h"
@@ -22,7 +21,7 @@
 #include "formats/input_stream.h"
 #include "midi_writer.h"
 #include "options.h"
-#include "reader_warnings.h"
+#include "text_compile.h"
 
 namespace {
 
@@ -40,15 +39,8 @@ constexpr std::string_view kMoreOptions =
     " --version   Print the version\n"
     "See text2syx(1).\n";
 constexpr std::string_view kVersion = "text2syx %s\n";
-constexpr std::string_view kCannotOpen = "Error: Cannot open %s\n";
-constexpr std::string_view kCannotRead = "Error: Cannot read %s\n";
 constexpr std::string_view kCannotWrite = "Error: Cannot write %s\n";
-constexpr std::string_view kErrorInLine = "Error in line %d: %s";
-constexpr std::string_view kNotABankText = "It seems not be a FB-01 text\n";
 constexpr std::string_view kOutputIsInput = "Error: Output %s is the input file\n";
-
-// A bank text defines at least this many voice headers and parameter lines.
-constexpr std::int64_t kMinimumDefinitions = 7;
 
 // The process-wide state: option values, voice table and message.
 bank::BankState g_state;
@@ -60,46 +52,29 @@ bool write_output(std::FILE* out, const std::string& path, std::span<const std::
   return bank::close_output(out, path.c_str(), written);
 }
 
-// Written as they stand: a name in a warning may hold a zero byte.
-void print_warnings(const bank::ReaderWarnings& warnings, bool summary) {
-  const std::string text = warnings_text(warnings, summary);
-  std::fwrite(text.data(), 1, text.size(), stdout);
-}
+// Written as it stands: a name in a warning may hold a zero byte.
+void print_as_is(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 int compile(const char* input_name, const std::string& output_name, bool with_warnings, bool midi) {
   // Binary: the reader itself takes CR LF as a line end, on every system.
   std::FILE* input = bank::open_file(input_name, "rb");
   if (input == nullptr) {
-    bank::print_text(stdout, kCannotOpen, {input_name});
+    bank::print_text(stdout, bank::kCannotOpenText, {input_name});
     return 1;
   }
-  for (int i = 0; i < bank::kVoiceCount; ++i) g_state.voices[static_cast<std::size_t>(i)] = {};
-
   bank::InputStream in = bank::file_input(input);
-  bank::ReaderWarnings warnings;
-  const std::int64_t bad_line =
-      bank::read_bank_text(in, g_state, with_warnings ? &warnings : nullptr);
-  const bool read_failed = bank::failed(in);
-  const bool accepted =
-      bad_line == 0 && !read_failed && g_state.definition_count >= kMinimumDefinitions;
+  const bank::TextReading reading = bank::read_text_for_dump(in, g_state, with_warnings);
   // Opening the output would truncate the text itself when both names lead
   // to one file (the same path, a link, or a text already named .syx); the
   // input is still open to compare with.
-  const bool same_file = accepted && bank::names_open_file(output_name.c_str(), input);
+  const bool same_file = reading.accepted && bank::names_open_file(output_name.c_str(), input);
   std::fclose(input);
 
-  if (with_warnings) print_warnings(warnings, bad_line == 0 && !read_failed);
-  if (bad_line != 0) {
-    bank::print_text(stdout, kErrorInLine,
-                     {bad_line, bank::reader_error_message(g_state.reader_error)});
-    return 1;
-  }
-  if (read_failed) {
-    bank::print_text(stdout, kCannotRead, {input_name});
-    return 1;
-  }
-  if (g_state.definition_count < kMinimumDefinitions) {
-    bank::print_text(stdout, kNotABankText);
+  print_as_is(reading.warnings);
+  if (!reading.accepted) {
+    std::string error;
+    bank::append_text_error(error, reading, g_state, input_name);
+    print_as_is(error);
     return 1;
   }
   if (same_file) {
@@ -115,7 +90,7 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
 
   std::FILE* output = bank::open_file(output_name.c_str(), "wb");
   if (output == nullptr) {
-    bank::print_text(stdout, kCannotOpen, {output_name});
+    bank::print_text(stdout, bank::kCannotOpenText, {output_name});
     return 1;
   }
   if (!write_output(output, output_name, bytes)) {

@@ -25,6 +25,10 @@
 
 namespace bank {
 
+// The texts that every program gives for a file it cannot open or read.
+inline constexpr std::string_view kCannotOpenText = "Error: Cannot open %s\n";
+inline constexpr std::string_view kCannotReadText = "Error: Cannot read %s\n";
+
 struct TextArg {
   TextArg(std::string_view t) : text(t), is_text(true) {}          // NOLINT: implicit by design
   TextArg(const char* t) : TextArg(std::string_view(t)) {}         // NOLINT

@@ -99,6 +99,15 @@ ListStatus fault_status(BlockFault fault) {
   return ListStatus::unexpected_end;
 }
 
+void keep_block(BankData& bank, int index, std::span<const std::uint8_t> data) {
+  const std::span<std::uint8_t> kept =
+      index == 0 ? std::span<std::uint8_t>(bank.name_block)
+                 : std::span<std::uint8_t>(bank.voices[static_cast<std::size_t>(index - 1)]);
+  const std::size_t n = std::min(kept.size(), data.size());
+  std::copy_n(data.begin(), n, kept.begin());
+  std::fill(kept.begin() + static_cast<std::ptrdiff_t>(n), kept.end(), std::uint8_t{0});
+}
+
 // What a fault in a block does to a listing.
 enum class DamagePolicy {
   stop,  // the first fault ends the listing with its status
@@ -140,6 +149,7 @@ ListStatus list_blocks(InputStream& in, Listing& listing, MessageReading& messag
       block.data.resize(listed_bytes(read.index), 0);  // the missing bytes are taken as zero
     }
     append_block(listing.text, read.index, block.data);
+    if (listing.bank != nullptr) keep_block(*listing.bank, read.index, block.data);
     if (!flush(listing)) return ListStatus::write_error;
   }
   return ListStatus::ok;
@@ -147,9 +157,27 @@ ListStatus list_blocks(InputStream& in, Listing& listing, MessageReading& messag
 
 }  // namespace
 
+std::string_view list_error_words(ListStatus status) {
+  // syx2text's texts, kept word for word (see formats/fixed_text.h).
+  switch (status) {
+    case ListStatus::not_bank_dump: return "\"%s\" is not contain the FB-01 inst bulk data.";
+    case ListStatus::checksum_error: return "Checksum error..";
+    case ListStatus::unexpected_end: return "Unexpected end of file..";
+    case ListStatus::block_size_error: return "Block size error..";
+    case ListStatus::read_error: return "Cannot read %s";
+    case ListStatus::write_error:
+    case ListStatus::ok: break;
+  }
+  return "";
+}
+
 ListStatus list_dump(InputStream& in, Listing& listing) {
   std::optional<MessageReading> message = begin_message(in, kBankDumpListed);
   if (!message) return failed(in) ? ListStatus::read_error : ListStatus::not_bank_dump;
+  if (listing.bank != nullptr) {
+    listing.bank->system_number = message->header.system_number;
+    listing.bank->bank_number = message->header.number;
+  }
   std::int64_t warnings = 0;
   return list_blocks(in, listing, *message, DamagePolicy::stop, 1, warnings);
 }

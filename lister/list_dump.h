@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
+#include "formats/bank_data.h"
 #include "formats/input_stream.h"
 
 namespace bank {
@@ -31,7 +33,16 @@ struct Listing {
   std::string warnings;
   std::FILE* out = nullptr;
   std::FILE* err = nullptr;
+  // When set, the plain listing also keeps the bank it lists here: the
+  // numbers of its header and the data of each block (bytes a block does
+  // not carry are zero).
+  BankData* bank = nullptr;
 };
+
+// What syx2text says of a status that ends a listing, in its own words
+// ("Checksum error.."), without "Error: " before it or a newline after it;
+// %s in it stands for the file's name. Empty for ok and write_error.
+std::string_view list_error_words(ListStatus status);
 
 // Checks the header of a bank dump and lists its 49 blocks, stopping at the
 // first fault; what was listed before the fault stays listed.

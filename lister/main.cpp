@@ -28,29 +28,19 @@ constexpr std::string_view kMoreOptions =
     " --version  Print the version\n"
     "A Standard MIDI File is read for its System Exclusive data. See syx2text(1).\n";
 constexpr std::string_view kVersion = "syx2text %s\n";
-constexpr std::string_view kNotBankDump =
-    "Error: \"%s\" is not contain the FB-01 inst bulk data.\n";
-constexpr std::string_view kCannotOpen = "Error: Cannot open %s\n";
-constexpr std::string_view kCannotRead = "Error: Cannot read %s\n";
 
-// Fixed error texts, by the status that raises them.
-std::string_view error_message(bank::ListStatus status) {
-  switch (status) {
-    case bank::ListStatus::not_bank_dump: return kNotBankDump;
-    case bank::ListStatus::checksum_error: return "Error: Checksum error..\n";
-    case bank::ListStatus::unexpected_end: return "Error: Unexpected end of file..\n";
-    case bank::ListStatus::block_size_error: return "Error: Block size error..\n";
-    case bank::ListStatus::read_error: return kCannotRead;
-    case bank::ListStatus::write_error:  // reported by finish_standard_output
-    case bank::ListStatus::ok: break;
-  }
-  return "";
+// "Error: " and the words of the status; a failed write of the listing was
+// reported when standard output was closed.
+void print_error(bank::ListStatus status, const char* path) {
+  const std::string_view words = bank::list_error_words(status);
+  if (words.empty()) return;
+  bank::print_text(stderr, "Error: " + std::string(words) + "\n", {path});
 }
 
 int list(const char* path, bool all) {
   std::FILE* file = bank::open_file(path, "rb");
   if (file == nullptr) {
-    bank::print_text(stderr, kCannotOpen, {path});
+    bank::print_text(stderr, bank::kCannotOpenText, {path});
     return 1;
   }
   bank::InputStream in = bank::file_input(file);
@@ -62,12 +52,12 @@ int list(const char* path, bool all) {
   // What was listed goes out before the error that ended the listing.
   const bool written = bank::finish_standard_output();
   if (summary.status != bank::ListStatus::ok) {
-    bank::print_text(stderr, error_message(summary.status), {path});
+    print_error(summary.status, path);
     return 1;
   }
   if (!written) return 1;
   if (all && summary.messages == 0) {
-    bank::print_text(stderr, kNotBankDump, {path});
+    print_error(bank::ListStatus::not_bank_dump, path);
     return 1;
   }
   return summary.warnings == 0 ? 0 : 1;

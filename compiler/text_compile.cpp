@@ -1,0 +1,39 @@
+#include "text_compile.h"
+
+#include "bank_text_reader.h"
+#include "formats/fixed_text.h"
+#include "reader_warnings.h"
+
+namespace bank {
+namespace {
+
+// text2syx's texts, kept word for word (see formats/fixed_text.h).
+constexpr std::string_view kErrorInLine = "Error in line %d: %s";
+constexpr std::string_view kNotABankText = "It seems not be a FB-01 text\n";
+
+}  // namespace
+
+TextReading read_text_for_dump(InputStream& in, BankState& state, bool with_warnings) {
+  for (int i = 0; i < kVoiceCount; ++i) state.voices[static_cast<std::size_t>(i)] = {};
+  ReaderWarnings warnings;
+  TextReading reading;
+  reading.bad_line = read_bank_text(in, state, with_warnings ? &warnings : nullptr);
+  reading.read_failed = failed(in);
+  reading.accepted = reading.bad_line == 0 && !reading.read_failed &&
+                     state.definition_count >= kMinimumDefinitions;
+  if (with_warnings)
+    reading.warnings = warnings_text(warnings, reading.bad_line == 0 && !reading.read_failed);
+  return reading;
+}
+
+void append_text_error(std::string& out, const TextReading& reading, const BankState& state,
+                       std::string_view input_name) {
+  if (reading.bad_line != 0)
+    append_text(out, kErrorInLine, {reading.bad_line, reader_error_message(state.reader_error)});
+  else if (reading.read_failed)
+    append_text(out, kCannotReadText, {input_name});
+  else if (state.definition_count < kMinimumDefinitions)
+    append_text(out, kNotABankText);
+}
+
+}  // namespace bank
