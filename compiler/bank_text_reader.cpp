@@ -74,26 +74,33 @@ inline const std::uint8_t* scan_integer(const std::uint8_t* p, const std::uint8_
   return p;
 }
 
-bool read_integer(Cursor& c, int& value) {
+inline bool read_integer(Cursor& c, int& value) {
   bool found = false;
   move_to(c, scan_integer(c.p, c.end, value, found));
   return found;
 }
 
-// Reads N integers; with `bounds`, where each was written: integer i lies
-// in [bounds[i], bounds[i + 1]).
-template <std::size_t N>
+// Reads N integers. Marked (for warnings), also where each was written:
+// integer i lies in [bounds[i], bounds[i + 1]). The unmarked loop is the
+// reader's hottest and is kept free of the marking.
+template <bool kMarked, std::size_t N>
 bool read_integers(Cursor& c, std::array<int, N>& values,
-                   std::array<const std::uint8_t*, N + 1>* bounds = nullptr) {
+                   std::array<const std::uint8_t*, N + 1>& bounds) {
   const std::uint8_t* p = c.p;
   bool found = true;
   for (std::size_t i = 0; i < N && found; ++i) {
-    if (bounds != nullptr) (*bounds)[i] = p;
+    if constexpr (kMarked) bounds[i] = p;
     p = scan_integer(p, c.end, values[i], found);
   }
-  if (bounds != nullptr) (*bounds)[N] = p;
+  if constexpr (kMarked) bounds[N] = p;
   move_to(c, p);
   return found;
+}
+
+template <std::size_t N>
+bool read_integers(Cursor& c, std::array<int, N>& values,
+                   std::array<const std::uint8_t*, N + 1>& bounds, bool marked) {
+  return marked ? read_integers<true>(c, values, bounds) : read_integers<false>(c, values, bounds);
 }
 
 // A number as written, for warnings: its digits without leading zeros,
@@ -107,7 +114,7 @@ struct WrittenNumber {
 };
 
 // `written` holds what scan_integer read: white space, a sign, digits.
-WrittenNumber written_number(std::span<const std::uint8_t> written, int kept) {
+inline WrittenNumber written_number(std::span<const std::uint8_t> written, int kept) {
   std::size_t i = 0;
   while (i < written.size() && is_line_blank(written[i])) ++i;
   const bool minus = i < written.size() && written[i] == '-';
@@ -125,6 +132,13 @@ WrittenNumber written_number(std::span<const std::uint8_t> written, int kept) {
   for (const std::uint8_t digit : number.digits) value = value * 10 + (digit - '0');
   number.kept_exactly = (number.negative ? -value : value) == kept;
   return number;
+}
+
+// Whether the number kept is the number written. Nine characters hold at
+// most nine digits, which an int keeps: the written form's numbers are
+// judged without a second look at their digits.
+inline bool written_exactly(std::span<const std::uint8_t> written, int kept) {
+  return written.size() <= 9 || written_number(written, kept).kept_exactly;
 }
 
 // Its decimal value as a warning shows it.
@@ -267,22 +281,31 @@ std::span<const std::uint8_t> written_text(std::span<const std::uint8_t* const> 
   return {begin, static_cast<std::size_t>(bounds[i + 1] - begin)};
 }
 
+// The warning of a value outside its field, out of the common path: it
+// builds strings, which the path of a value that fits should not pay for.
+[[gnu::noinline, gnu::cold]] void warn_value_outside(Reader& r, const FieldLayout& layout,
+                                                     int value,
+                                                     std::span<const std::uint8_t> written_text,
+                                                     int highest) {
+  warn(r, WarningCode::value_outside,
+       {layout.label, decimal(written_number(written_text, value)), int{layout.lowest}, highest,
+        value & highest});
+}
+
+[[gnu::noinline, gnu::cold]] void warn_lists_back_as(Reader& r, const FieldLayout& layout,
+                                                     int value) {
+  warn(r, WarningCode::lists_back_as, {layout.label, value, listed_value(layout, value)});
+}
+
 // A value's warning: outside its field (as written, whatever the number
 // kept), or listed back as another value.
 void check_value(Reader& r, const FieldLayout& layout, int value,
                  std::span<const std::uint8_t> written_text) {
   const int highest = field_max(field_width(layout));
-  const int stored = value & highest;
-  // Nine characters hold at most nine digits, which every int keeps: the
-  // written form's values are judged without looking at their digits again.
-  const bool kept_exactly =
-      written_text.size() <= 9 || written_number(written_text, value).kept_exactly;
-  if (!kept_exactly || value < layout.lowest || value > highest)
-    warn(r, WarningCode::value_outside,
-         {layout.label, decimal(written_number(written_text, value)), int{layout.lowest}, highest,
-          stored});
+  if (value < layout.lowest || value > highest || !written_exactly(written_text, value))
+    warn_value_outside(r, layout, value, written_text, highest);
   else if (listed_value(layout, value) != value)
-    warn(r, WarningCode::lists_back_as, {layout.label, value, listed_value(layout, value)});
+    warn_lists_back_as(r, layout, value);
 }
 
 void check_rest_of_line(Reader& r, Cursor& c) {
@@ -312,6 +335,25 @@ int read_bank_name_line(Reader& r, Cursor& c) {
   return kReaderOk;
 }
 
+// With warnings, what a voice header probably did not mean: its number as
+// written, and a voice defined twice. Apart from the reading, which it
+// should not slow down.
+[[gnu::noinline]] void check_voice_header(Reader& r, std::span<const std::uint8_t> written,
+                                          int number, bool colon, std::int64_t index) {
+  if (!colon)
+    warn(r, WarningCode::no_colon_after_voice);
+  else if (index >= kVoiceCount)
+    warn(r, WarningCode::voice_above_range, {decimal(written_number(written, number))});
+  else if (number < 1 || !written_exactly(written, number))
+    warn(r, WarningCode::voice_outside, {decimal(written_number(written, number)), index + 1});
+  if (index < kVoiceCount) {
+    auto& first = r.warnings->first_header[static_cast<std::size_t>(index)];
+    if (first != 0) warn(r, WarningCode::voice_defined_again, {index + 1, first});
+    if (first == 0) first = r.line;
+    r.warnings->defined[static_cast<std::size_t>(index)] = true;
+  }
+}
+
 int read_voice_header_line(Reader& r, Cursor& c) {
   int number = 0;
   const std::uint8_t* const number_start = c.p;
@@ -321,22 +363,9 @@ int read_voice_header_line(Reader& r, Cursor& c) {
   const bool colon = c.ch == ':';
   const std::int64_t index = std::clamp<std::int64_t>(
       colon ? static_cast<std::int64_t>(number) - 1 : kSpareVoiceIndex, 0, kSpareVoiceIndex);
-  if (r.warnings != nullptr) {
-    const WrittenNumber written =
-        written_number({number_start, static_cast<std::size_t>(c.p - number_start)}, number);
-    if (!colon)
-      warn(r, WarningCode::no_colon_after_voice);
-    else if (index >= kVoiceCount)
-      warn(r, WarningCode::voice_above_range, {decimal(written)});
-    else if (!written.kept_exactly || number < 1)
-      warn(r, WarningCode::voice_outside, {decimal(written), index + 1});
-    if (index < kVoiceCount) {
-      auto& first = r.warnings->first_header[static_cast<std::size_t>(index)];
-      if (first != 0) warn(r, WarningCode::voice_defined_again, {index + 1, first});
-      if (first == 0) first = r.line;
-      r.warnings->defined[static_cast<std::size_t>(index)] = true;
-    }
-  }
+  if (r.warnings != nullptr)
+    check_voice_header(r, {number_start, static_cast<std::size_t>(c.p - number_start)}, number,
+                       colon, index);
   Name name{};
   clear_name(name);
   if (colon) {
@@ -355,8 +384,8 @@ int read_voice_header_line(Reader& r, Cursor& c) {
 template <std::size_t N>
 int read_voice_line(Reader& r, Cursor& c, const std::array<VoiceField, N>& columns, int error) {
   std::array<int, N> values{};
-  std::array<const std::uint8_t*, N + 1> bounds{};
-  if (!read_integers(c, values, r.warnings != nullptr ? &bounds : nullptr)) return error;
+  std::array<const std::uint8_t*, N + 1> bounds;  // filled when marked
+  if (!read_integers(c, values, bounds, r.warnings != nullptr)) return error;
   VoiceParams& voice = r.state.voices[static_cast<std::size_t>(r.current)];
   for (std::size_t i = 0; i < N; ++i) voice_slot(voice, columns[i]) = values[i];
   if (r.warnings != nullptr) {
@@ -376,8 +405,8 @@ int read_operator_line(Reader& r, Cursor& c) {
   const std::uint8_t* const number_end = c.p;
   advance(c);
   std::array<int, kOperatorColumns.size()> values{};
-  std::array<const std::uint8_t*, kOperatorColumns.size() + 1> bounds{};
-  if (!read_integers(c, values, r.warnings != nullptr ? &bounds : nullptr)) return kBadOperatorLine;
+  std::array<const std::uint8_t*, kOperatorColumns.size() + 1> bounds;  // filled when marked
+  if (!read_integers(c, values, bounds, r.warnings != nullptr)) return kBadOperatorLine;
   const int used = std::clamp(number, 1, kOperatorCount);
   VoiceParams& voice = r.state.voices[static_cast<std::size_t>(r.current)];
   OperatorParams& op = voice.op[static_cast<std::size_t>(used - 1)];
@@ -385,10 +414,10 @@ int read_operator_line(Reader& r, Cursor& c) {
     operator_slot(op, kOperatorColumns[i]) = values[i];
   if (r.warnings != nullptr) {
     note_parameter_line(r);
-    const WrittenNumber written =
-        written_number({number_start, static_cast<std::size_t>(number_end - number_start)}, number);
-    if (!written.kept_exactly || used != number)
-      warn(r, WarningCode::operator_outside, {decimal(written), used});
+    const std::span<const std::uint8_t> written{
+        number_start, static_cast<std::size_t>(number_end - number_start)};
+    if (used != number || !written_exactly(written, number))
+      warn(r, WarningCode::operator_outside, {decimal(written_number(written, number)), used});
     for (std::size_t i = 0; i < values.size(); ++i)
       check_value(r, operator_field_layout(kOperatorColumns[i]), values[i],
                   written_text(bounds, i));
