@@ -39,18 +39,10 @@ constexpr std::string_view kMoreOptions =
     " --version   Print the version\n"
     "See text2syx(1).\n";
 constexpr std::string_view kVersion = "text2syx %s\n";
-constexpr std::string_view kCannotWrite = "Error: Cannot write %s\n";
 constexpr std::string_view kOutputIsInput = "Error: Output %s is the input file\n";
 
 // The process-wide state: option values, voice table and message.
 bank::BankState g_state;
-
-// Writes the whole output; on failure discards what was written.
-bool write_output(std::FILE* out, const std::string& path, std::span<const std::uint8_t> bytes) {
-  std::setvbuf(out, nullptr, _IONBF, 0);  // one write of the whole output
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-  return bank::close_output(out, path.c_str(), written);
-}
 
 // Written as it stands: a name in a warning may hold a zero byte.
 void print_as_is(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
@@ -93,8 +85,8 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
     bank::print_text(stdout, bank::kCannotOpenText, {output_name});
     return 1;
   }
-  if (!write_output(output, output_name, bytes)) {
-    bank::print_text(stdout, kCannotWrite, {output_name});
+  if (!bank::write_whole_output(output, output_name.c_str(), bytes)) {
+    bank::print_text(stdout, bank::kCannotWriteText, {output_name});
     return 1;
   }
   return 0;

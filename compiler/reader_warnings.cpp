@@ -51,21 +51,11 @@ std::string format_warning(const ReaderWarning& warning) {
 std::string summary_warnings(const ReaderWarnings& warnings) {
   std::string out;
   if (!warnings.bank_name_seen) out += kNoBankName;
-  std::string ranges;
+  std::array<bool, kVoiceCount> undefined_voices{};
+  for (std::size_t v = 0; v < undefined_voices.size(); ++v)
+    undefined_voices[v] = !warnings.defined[v];
   int undefined = 0;
-  int last = 0;
-  for (int v = 1; v <= kVoiceCount; v = last + 1) {
-    last = v;
-    if (warnings.defined[static_cast<std::size_t>(v - 1)]) continue;
-    while (last < kVoiceCount && !warnings.defined[static_cast<std::size_t>(last)]) ++last;
-    if (!ranges.empty()) ranges += ", ";
-    ranges += std::to_string(v);
-    if (last > v) {
-      ranges += '-';
-      ranges += std::to_string(last);
-    }
-    undefined += last - v + 1;
-  }
+  const std::string ranges = number_runs(undefined_voices, undefined);
   if (undefined > 0)
     append_text(out, undefined == 1 ? kOneVoiceUndefined : kVoicesUndefined, {ranges});
   return out;

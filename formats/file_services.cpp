@@ -15,6 +15,12 @@ constexpr std::string_view kCannotWriteOutput = "Error: Cannot write standard ou
 
 }  // namespace
 
+bool write_whole_output(std::FILE* file, const char* path, std::span<const std::uint8_t> bytes) {
+  std::setvbuf(file, nullptr, _IONBF, 0);  // one write of the whole output
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return close_output(file, path, written);
+}
+
 bool finish_standard_output() {
   const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
   if (std::fclose(stdout) == 0 && flushed) return true;

@@ -66,6 +66,10 @@ bool names_open_file(const char* path, std::FILE* file);
 // the cut.
 bool close_output(std::FILE* file, const char* path, bool written);
 
+// Writes `bytes` to `file` (opened as `path`) in one unbuffered write and
+// closes it with close_output: the whole output, or no file.
+bool write_whole_output(std::FILE* file, const char* path, std::span<const std::uint8_t> bytes);
+
 // What the two implementations provide for close_output and
 // names_open_file: a file's identity (device and inode, or volume and
 // index), cutting an open file to zero length, and removing a name.

@@ -60,4 +60,24 @@ void print_text(std::FILE* stream, std::string_view text, std::initializer_list<
   std::fwrite(filled.data(), 1, filled.size(), stream);
 }
 
+std::string number_runs(std::span<const bool> flags, int& count) {
+  std::string runs;
+  count = 0;
+  const auto n = static_cast<int>(flags.size());
+  int last = 0;
+  for (int first = 1; first <= n; first = last + 1) {
+    last = first;
+    if (!flags[static_cast<std::size_t>(first - 1)]) continue;
+    while (last < n && flags[static_cast<std::size_t>(last)]) ++last;
+    if (!runs.empty()) runs += ", ";
+    runs += std::to_string(first);
+    if (last > first) {
+      runs += '-';
+      runs += std::to_string(last);
+    }
+    count += last - first + 1;
+  }
+  return runs;
+}
+
 }  // namespace bank

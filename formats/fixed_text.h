@@ -25,9 +25,11 @@
 
 namespace bank {
 
-// The texts that every program gives for a file it cannot open or read.
+// The texts that every program gives for a file it cannot open, read or
+// write.
 inline constexpr std::string_view kCannotOpenText = "Error: Cannot open %s\n";
 inline constexpr std::string_view kCannotReadText = "Error: Cannot read %s\n";
+inline constexpr std::string_view kCannotWriteText = "Error: Cannot write %s\n";
 
 struct TextArg {
   TextArg(std::string_view t) : text(t), is_text(true) {}          // NOLINT: implicit by design
@@ -50,6 +52,10 @@ inline void append_text(std::string& out, std::string_view text,
 
 // Writes the filled text to `stream` as it stands, zero bytes included.
 void print_text(std::FILE* stream, std::string_view text, std::initializer_list<TextArg> args = {});
+
+// The numbers (from 1) of the set flags as runs: "2-5, 9, 13-48"; `count`
+// is how many are set.
+std::string number_runs(std::span<const bool> flags, int& count);
 
 inline std::string filled_text(std::string_view text, std::initializer_list<TextArg> args = {}) {
   std::string out;

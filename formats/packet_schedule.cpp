@@ -9,6 +9,11 @@ std::array<std::uint8_t, 8> protect_off_message(int system_number) {
           0x00,        kSysExEnd};
 }
 
+std::array<std::uint8_t, 8> bank_request_message(int system_number, int bank_number) {
+  return {kSysExStart, kManufacturerId, kBankDumpId, static_cast<std::uint8_t>(system_number),
+          0x20,        0x00,            static_cast<std::uint8_t>(bank_number), kSysExEnd};
+}
+
 std::vector<TimedPacket> bank_dump_packets(std::span<const std::uint8_t, kMessageSize> dump,
                                            int system_number, std::uint32_t gap_ms) {
   std::vector<TimedPacket> packets;

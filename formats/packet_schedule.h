@@ -17,6 +17,11 @@ namespace bank {
 // after power-up.
 std::array<std::uint8_t, 8> protect_off_message(int system_number);
 
+// The request for bank `bank_number` (0-6: 0 and 1 are the user's banks, 2
+// to 6 the instrument's own): F0 43 75 0s 20 00 0b F7. The instrument
+// answers with the bank dump.
+std::array<std::uint8_t, 8> bank_request_message(int system_number, int bank_number);
+
 // After protect-off, the instrument is given 300 ms; each voice packet then
 // starts 160 ms after the one before: a voice block takes 42 ms at MIDI's
 // rate, which leaves the instrument about 118 ms to store it.

@@ -1,0 +1,103 @@
+#include "bank_file.h"
+
+#include <algorithm>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "compiler/bank_state.h"
+#include "compiler/dump_builder.h"
+#include "compiler/midi_writer.h"
+#include "compiler/text_compile.h"
+#include "formats/file_services.h"
+#include "formats/file_source.h"
+#include "formats/fixed_text.h"
+#include "formats/midi_file.h"
+#include "lister/list_dump.h"
+
+namespace bank {
+namespace {
+
+bool ends_with(std::string_view name, std::string_view ending) {
+  return name.size() > ending.size() && name.ends_with(ending);
+}
+
+}  // namespace
+
+BankToSend read_bank_to_send(const char* path, bool warnings, std::optional<int> system_number,
+                             std::optional<int> bank_number) {
+  BankToSend result;
+  std::FILE* file = open_file(path, "rb");
+  if (file == nullptr) {
+    append_text(result.messages, kCannotOpenText, {path});
+    return result;
+  }
+  InputStream in = file_input(file);
+  const std::span<const std::uint8_t> start = peek_bytes(in, 1);
+  if (is_midi_file(in) || (!start.empty() && start[0] == kSysExStart)) {
+    // A dump, alone or in a MIDI file: listed as syx2text lists it, and
+    // sent as the bank that listing shows.
+    BankData bank;
+    Listing listing;
+    listing.bank = &bank;
+    const ListStatus status = list_file(in, listing, false).status;
+    std::fclose(file);
+    if (status != ListStatus::ok) {
+      append_text(result.messages, "Error: " + std::string(list_error_words(status)) + "\n",
+                  {path});
+      return result;
+    }
+    if (system_number) bank.system_number = *system_number;
+    if (bank_number) bank.bank_number = *bank_number;
+    encode_bank_dump(bank, result.dump);
+    result.ok = true;
+    return result;
+  }
+  auto state = std::make_unique<BankState>();
+  state->system_number = system_number.value_or(0);
+  state->bank_number = bank_number.value_or(0);
+  const TextReading reading = read_text_for_dump(in, *state, warnings);
+  std::fclose(file);
+  result.messages = reading.warnings;
+  if (!reading.accepted) {
+    append_text_error(result.messages, reading, *state, path);
+    return result;
+  }
+  build_bulk_dump(*state);
+  std::copy(state->message.begin(), state->message.end(), result.dump.begin());
+  result.ok = true;
+  return result;
+}
+
+bool write_received_bank(const std::string& path, const BankData& bank, std::string& error) {
+  std::array<std::uint8_t, kMessageSize> dump{};
+  encode_bank_dump(bank, dump);
+  std::vector<std::uint8_t> bytes;
+  if (ends_with(path, ".syx")) {
+    bytes.assign(dump.begin(), dump.end());
+  } else if (ends_with(path, ".mid")) {
+    bytes = midi_file(dump, bank.system_number);
+  } else {
+    InputStream in = memory_input(dump);
+    Listing listing;
+    list_dump(in, listing);
+    bytes.assign(listing.text.begin(), listing.text.end());
+  }
+  if (path == "-") {
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    if (!written) append_text(error, kCannotWriteText, {std::string_view("standard output")});
+    return written;
+  }
+  std::FILE* out = open_file(path.c_str(), "wb");
+  if (out == nullptr) {
+    append_text(error, kCannotOpenText, {path});
+    return false;
+  }
+  if (!write_whole_output(out, path.c_str(), bytes)) {
+    append_text(error, kCannotWriteText, {path});
+    return false;
+  }
+  return true;
+}
+
+}  // namespace bank

@@ -1,0 +1,234 @@
+// Ports on POSIX systems. A port is a file descriptor opened without
+// blocking: writes wait for room with poll, reads wait for bytes with poll
+// until the deadline. A terminal (a serial port, a pseudo-terminal) is put
+// in raw mode and drained with tcdrain; a raw MIDI device of Linux is named
+// by hw:C,D,S, opened as ALSA's own library opens it, and drained with its
+// own ioctl. No library is linked: only the kernel's interface is used.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <optional>
+
+#include "device.h"
+#include "interrupts.h"
+
+#if __has_include(<sound/asound.h>)
+#include <sound/asound.h>
+#define SYXPORT_HAVE_RAWMIDI 1
+#else
+#define SYXPORT_HAVE_RAWMIDI 0
+#endif
+
+namespace bank {
+namespace {
+
+class DevicePort final : public Port {
+ public:
+  DevicePort(int fd, bool raw_midi) : fd_(fd), raw_midi_(raw_midi) {
+    if (::tcgetattr(fd_, &saved_) == 0) {
+      terminal_ = true;
+      termios raw = saved_;
+      ::cfmakeraw(&raw);  // the speed is left as it is
+      raw.c_cc[VMIN] = 0;
+      raw.c_cc[VTIME] = 0;
+      ::tcsetattr(fd_, TCSANOW, &raw);
+    }
+  }
+  ~DevicePort() override {
+    if (terminal_) ::tcsetattr(fd_, TCSANOW, &saved_);
+    ::close(fd_);
+  }
+
+  bool send(std::span<const std::uint8_t> bytes) override {
+    while (!bytes.empty()) {
+      if (interrupted()) return false;
+      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+      if (n > 0) {
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
+      } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        pollfd p{fd_, POLLOUT, 0};
+        ::poll(&p, 1, 100);
+      } else if (n < 0 && errno != EINTR) {
+        return false;
+      }
+    }
+    return drain();
+  }
+
+  std::int64_t receive(std::span<std::uint8_t> room, Clock::time_point deadline) override {
+    for (;;) {
+      if (interrupted()) return 0;
+      const ssize_t n = ::read(fd_, room.data(), room.size());
+      if (n > 0) return n;
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) return 0;
+      pollfd p{fd_, POLLIN, 0};
+      ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 1000)));
+    }
+  }
+
+  void discard_input() override {
+    if (terminal_) ::tcflush(fd_, TCIFLUSH);
+    std::uint8_t bytes[256];
+    while (::read(fd_, bytes, sizeof bytes) > 0) {
+    }
+  }
+
+ private:
+  bool drain() {
+    if (terminal_) {
+      while (::tcdrain(fd_) != 0) {
+        if (errno != EINTR || interrupted()) return false;
+      }
+      return true;
+    }
+#if SYXPORT_HAVE_RAWMIDI
+    if (raw_midi_) {
+      int stream = SNDRV_RAWMIDI_STREAM_OUTPUT;
+      return ::ioctl(fd_, SNDRV_RAWMIDI_IOCTL_DRAIN, &stream) == 0 || errno == EINTR;
+    }
+#endif
+    return true;
+  }
+
+  int fd_;
+  bool raw_midi_;
+  bool terminal_ = false;
+  termios saved_{};
+};
+
+// "hw:C,D" or "hw:C,D,S": card, device and subdevice (0 when left out).
+struct HwName {
+  int card = 0;
+  int device = 0;
+  int subdevice = 0;
+};
+
+std::optional<HwName> parse_hw_name(std::string_view name) {
+  if (!name.starts_with("hw:")) return std::nullopt;
+  name.remove_prefix(3);
+  int numbers[3] = {0, 0, 0};
+  int count = 0;
+  while (count < 3) {
+    const auto* const end = name.data() + name.size();
+    const auto [ptr, ec] = std::from_chars(name.data(), end, numbers[count]);
+    if (ec != std::errc() || ptr == name.data() || numbers[count] < 0) return std::nullopt;
+    ++count;
+    name.remove_prefix(static_cast<std::size_t>(ptr - name.data()));
+    if (name.empty()) break;
+    if (name.front() != ',') return std::nullopt;
+    name.remove_prefix(1);
+  }
+  if (count < 2 || !name.empty()) return std::nullopt;
+  return HwName{numbers[0], numbers[1], numbers[2]};
+}
+
+PortOpening failed_opening(PortFault fault, int error = 0) {
+  PortOpening opening;
+  opening.fault = fault;
+  opening.error = error;
+  return opening;
+}
+
+PortOpening open_device(const char* path, bool with_input, bool raw_midi) {
+  const int flags = (with_input ? O_RDWR : O_WRONLY) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+  const int fd = ::open(path, flags);
+  if (fd < 0) return failed_opening(PortFault::cannot_open, errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+    ::close(fd);
+    return failed_opening(PortFault::not_a_port);
+  }
+  PortOpening opening;
+  opening.port = std::make_unique<DevicePort>(fd, raw_midi);
+  return opening;
+}
+
+#if SYXPORT_HAVE_RAWMIDI
+std::string control_path(int card) { return "/dev/snd/controlC" + std::to_string(card); }
+
+// As ALSA's library opens a subdevice: the card's control device is asked
+// to prefer it for the next open of the card's raw MIDI device.
+PortOpening open_hw(const HwName& hw, bool with_input) {
+  const int control = ::open(control_path(hw.card).c_str(), O_RDWR | O_CLOEXEC);
+  if (control < 0) return failed_opening(PortFault::cannot_open, errno);
+  int subdevice = hw.subdevice;
+  if (::ioctl(control, SNDRV_CTL_IOCTL_RAWMIDI_PREFER_SUBDEVICE, &subdevice) != 0) {
+    const int error = errno;
+    ::close(control);
+    return failed_opening(PortFault::cannot_open, error);
+  }
+  const std::string path =
+      "/dev/snd/midiC" + std::to_string(hw.card) + "D" + std::to_string(hw.device);
+  PortOpening opening = open_device(path.c_str(), with_input, true);
+  ::close(control);
+  return opening;
+}
+#endif
+
+}  // namespace
+
+PortOpening open_port(const std::string& name, bool with_input) {
+  if (const std::optional<HwName> hw = parse_hw_name(name)) {
+#if SYXPORT_HAVE_RAWMIDI
+    return open_hw(*hw, with_input);
+#else
+    return failed_opening(PortFault::no_hw_names);
+#endif
+  }
+  // Only a character device is a port: a regular file or a folder is
+  // refused before it is opened, so that nothing is written into it.
+  struct stat st {};
+  if (::stat(name.c_str(), &st) != 0) return failed_opening(PortFault::cannot_open, errno);
+  if (!S_ISCHR(st.st_mode)) return failed_opening(PortFault::not_a_port);
+  return open_device(name.c_str(), with_input, false);
+}
+
+std::vector<PortInfo> list_ports() {
+  std::vector<PortInfo> ports;
+#if SYXPORT_HAVE_RAWMIDI
+  for (int card = 0; card < 32; ++card) {
+    const int control = ::open(control_path(card).c_str(), O_RDONLY | O_CLOEXEC);
+    if (control < 0) continue;
+    snd_ctl_card_info card_info{};
+    const bool named = ::ioctl(control, SNDRV_CTL_IOCTL_CARD_INFO, &card_info) == 0;
+    const std::string card_name =
+        named ? reinterpret_cast<const char*>(card_info.name) : "card " + std::to_string(card);
+    int device = -1;
+    while (::ioctl(control, SNDRV_CTL_IOCTL_RAWMIDI_NEXT_DEVICE, &device) == 0 && device >= 0) {
+      // Subdevices of either direction; output first, as a port is sent to.
+      for (const int stream : {SNDRV_RAWMIDI_STREAM_OUTPUT, SNDRV_RAWMIDI_STREAM_INPUT}) {
+        snd_rawmidi_info info{};
+        info.device = static_cast<unsigned>(device);
+        info.stream = stream;
+        if (::ioctl(control, SNDRV_CTL_IOCTL_RAWMIDI_INFO, &info) != 0) continue;
+        const unsigned count = info.subdevices_count;
+        for (unsigned sub = 0; sub < count; ++sub) {
+          info.subdevice = sub;
+          if (::ioctl(control, SNDRV_CTL_IOCTL_RAWMIDI_INFO, &info) != 0) continue;
+          const std::string id = "hw:" + std::to_string(card) + "," + std::to_string(device) + "," +
+                                 std::to_string(sub);
+          bool seen = false;
+          for (const PortInfo& p : ports) seen = seen || p.id == id;
+          if (seen) continue;
+          const auto* sub_name = reinterpret_cast<const char*>(info.subname);
+          const auto* dev_name = reinterpret_cast<const char*>(info.name);
+          ports.push_back({id, card_name + ": " + (*sub_name != '\0' ? sub_name : dev_name)});
+        }
+      }
+    }
+    ::close(control);
+  }
+#endif
+  return ports;
+}
+
+}  // namespace bank

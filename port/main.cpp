@@ -1,0 +1,235 @@
+// syxport: stores a bank in the instrument through a MIDI port and reads it
+// back to prove it arrived; fetches any bank from it into a .syx, a .mid or
+// a bank text; lists the raw MIDI ports.
+//
+// Errors, warnings and the progress line go to standard error; standard
+// output gets the one line that says a bank was stored (or sent), or the
+// listing of a received bank when FILE is "-". Every failure exits with 1,
+// and nothing is sent on a failure found before the transfer.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "bank_file.h"
+#include "device.h"
+#include "formats/file_services.h"
+#include "formats/fixed_text.h"
+#include "interrupts.h"
+#include "lister/list_dump.h"
+#include "options.h"
+#include "transfer.h"
+
+namespace {
+
+// The program's texts, kept word for word (see formats/fixed_text.h).
+constexpr std::string_view kUsage =
+    "Usage: %s send [options] PORT FILE\n"
+    "       %s receive [options] PORT FILE\n"
+    "       %s ports\n";
+constexpr std::string_view kMoreOptions =
+    "\n"
+    "PORT: a raw MIDI device, serial port or pseudo-terminal by its path, or\n"
+    "hw:C,D[,S] as 'syxport ports' lists them. FILE: a bank text, a .syx bank\n"
+    "dump or a MIDI file to send; for receive, a .syx, a .mid, - (standard\n"
+    "output) or any other name for a bank text.\n"
+    "\n"
+    " -s N          System number N (0 - 15; send: default the file's, or 0)\n"
+    " -b N          Bank number N (0 - 6; send stores 0 or 1, default the file's)\n"
+    " -w            send: warn about what a bank text probably does not mean\n"
+    " --gap MS      send: milliseconds from one voice packet to the next (20 - 10000,\n"
+    "               default 160)\n"
+    " --tries N     Sends or requests in all (1 - 10, default 3)\n"
+    " --timeout S   Seconds for the instrument's answer (1 - 60, default 5)\n"
+    " --no-verify   send: do not read the bank back\n"
+    " --help        Print this help\n"
+    " --version     Print the version\n"
+    "See syxport(1).\n";
+constexpr std::string_view kVersion = "syxport %s\n";
+constexpr std::string_view kStored = "Bank %d stored and verified\n";
+constexpr std::string_view kSent = "Bank %d sent\n";
+constexpr std::string_view kNoPorts = "No MIDI ports found\n";
+constexpr std::string_view kPortLine = "%s  %s\n";
+constexpr std::string_view kCannotOpenPort = "Error: Cannot open port %s: %s\n";
+constexpr std::string_view kBusyHolder = "; a sound server's MIDI bridge may hold it";
+constexpr std::string_view kNotAPort = "Error: %s is not a MIDI port\n";
+constexpr std::string_view kNoHwNames =
+    "Error: Cannot open port %s: hw: names need Linux's raw MIDI devices; give the "
+    "device's path\n";
+constexpr std::string_view kBankNotStorable =
+    "Error: Bank %d cannot be stored; only banks 0 and 1 can\n";
+constexpr std::string_view kNoAnswer = "Error: No answer from the instrument on %s\n";
+constexpr std::string_view kCheckAfterSend =
+    "The bank may well have arrived: check that the instrument's MIDI OUT is connected to\n"
+    "the port's input and that its system number is %d, or send with --no-verify.\n";
+constexpr std::string_view kCheckAfterRequest =
+    "Check that the instrument's MIDI OUT is connected to the port's input and that its\n"
+    "system number is %d.\n";
+constexpr std::string_view kRefused = "Error: The instrument refused the request (status 0x%02X)\n";
+constexpr std::string_view kDamaged = "Error: The bank from the instrument is damaged: %s\n";
+constexpr std::string_view kDiffers =
+    "Error: The bank read back differs from the bank sent in %s\n";
+constexpr std::string_view kInterrupted = "Error: Interrupted\n";
+constexpr std::string_view kPortFailed = "Error: The port %s failed: %s\n";
+
+void print_usage(std::FILE* stream, const char* program) {
+  bank::print_text(stream, kUsage, {program, program, program});
+}
+
+// The port opened, or its error printed.
+std::unique_ptr<bank::Port> open_or_say(const std::string& name, bool with_input) {
+  bank::PortOpening opening = bank::open_port(name, with_input);
+  switch (opening.fault) {
+    case bank::PortFault::none: return std::move(opening.port);
+    case bank::PortFault::not_a_port: bank::print_text(stderr, kNotAPort, {name}); break;
+    case bank::PortFault::no_hw_names: bank::print_text(stderr, kNoHwNames, {name}); break;
+    case bank::PortFault::cannot_open: {
+      std::string reason = std::strerror(opening.error);
+      if (opening.error == EBUSY) reason += kBusyHolder;
+      bank::print_text(stderr, kCannotOpenPort, {name, reason});
+      break;
+    }
+  }
+  return nullptr;
+}
+
+// The message of a transfer that did not end well; the port's settings are
+// restored by then.
+void print_failure(const bank::TransferResult& result, const bank::PortOptions& options,
+                   int system_number, int port_error) {
+  switch (result.outcome) {
+    case bank::Outcome::done: break;
+    case bank::Outcome::no_answer:
+      bank::print_text(stderr, kNoAnswer, {options.port});
+      bank::print_text(stderr,
+                       options.verb == bank::Verb::send ? kCheckAfterSend : kCheckAfterRequest,
+                       {system_number});
+      break;
+    case bank::Outcome::refused: bank::print_text(stderr, kRefused, {result.status_code}); break;
+    case bank::Outcome::damaged:
+      bank::print_text(stderr, kDamaged,
+                       {bank::filled_text(bank::list_error_words(result.fault),
+                                          {std::string_view("the answer")})});
+      break;
+    case bank::Outcome::differs: bank::print_text(stderr, kDiffers, {result.differences}); break;
+    case bank::Outcome::port_error:
+      bank::print_text(stderr, kPortFailed, {options.port, std::strerror(port_error)});
+      break;
+    case bank::Outcome::interrupted: bank::print_text(stderr, kInterrupted); break;
+  }
+}
+
+bank::TransferSettings settings_of(const bank::PortOptions& options, int system_number) {
+  bank::TransferSettings settings;
+  settings.system_number = system_number;
+  settings.gap_ms = static_cast<std::uint32_t>(options.gap_ms);
+  settings.tries = options.tries;
+  settings.timeout = std::chrono::seconds(options.timeout_s);
+  settings.verify = options.verify;
+  return settings;
+}
+
+bank::TransferLog log_on_stderr() {
+  bank::TransferLog log;
+  log.err = stderr;
+  log.progress = ::isatty(STDERR_FILENO) == 1;
+  return log;
+}
+
+int send(const bank::PortOptions& options) {
+  const bank::BankToSend file = bank::read_bank_to_send(options.file.c_str(), options.warnings,
+                                                        options.system_number, options.bank_number);
+  std::fwrite(file.messages.data(), 1, file.messages.size(), stderr);
+  if (!file.ok) return 1;
+  const int system_number = file.dump[bank::kSystemNumberOffset];
+  const int bank_number = file.dump[bank::kBankNumberOffset];
+  if (bank_number > 1) {
+    bank::print_text(stderr, kBankNotStorable, {bank_number});
+    return 1;
+  }
+  bank::TransferResult result;
+  int port_error = 0;
+  {
+    const std::unique_ptr<bank::Port> port = open_or_say(options.port, options.verify);
+    if (!port) return 1;
+    bank::catch_interrupts();
+    bank::TransferLog log = log_on_stderr();
+    result = bank::send_bank(*port, file.dump, settings_of(options, system_number), log);
+    port_error = errno;
+  }  // the port's settings are restored here, before anything is said
+  if (result.outcome != bank::Outcome::done) {
+    print_failure(result, options, system_number, port_error);
+    return 1;
+  }
+  bank::print_text(stdout, options.verify ? kStored : kSent, {bank_number});
+  return bank::finish_standard_output() ? 0 : 1;
+}
+
+int receive(const bank::PortOptions& options) {
+  const int system_number = options.system_number.value_or(0);
+  bank::TransferResult result;
+  bank::BankData bank;
+  int port_error = 0;
+  {
+    const std::unique_ptr<bank::Port> port = open_or_say(options.port, true);
+    if (!port) return 1;
+    bank::catch_interrupts();
+    bank::TransferLog log = log_on_stderr();
+    result = bank::receive_bank(*port, options.bank_number.value_or(0),
+                                settings_of(options, system_number), bank, log);
+    port_error = errno;
+  }
+  if (result.outcome != bank::Outcome::done) {
+    print_failure(result, options, system_number, port_error);
+    return 1;
+  }
+  if (bank::interrupted()) {
+    bank::print_text(stderr, kInterrupted);
+    return 1;
+  }
+  std::string error;
+  if (!bank::write_received_bank(options.file, bank, error)) {
+    std::fwrite(error.data(), 1, error.size(), stderr);
+    return 1;
+  }
+  return bank::finish_standard_output() ? 0 : 1;
+}
+
+int ports() {
+  const std::vector<bank::PortInfo> found = bank::list_ports();
+  if (found.empty()) {
+    bank::print_text(stderr, kNoPorts);
+    return 1;
+  }
+  for (const bank::PortInfo& port : found)
+    bank::print_text(stdout, kPortLine, {port.id, port.name});
+  return bank::finish_standard_output() ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bank::prepare_process();
+  const char* program = argc > 0 ? argv[0] : "syxport";
+  const std::optional<bank::PortOptions> options = bank::parse_port_options(argc, argv);
+  if (!options) {
+    print_usage(stderr, program);
+    return 1;
+  }
+  switch (options->verb) {
+    case bank::Verb::help:
+      print_usage(stdout, program);
+      bank::print_text(stdout, kMoreOptions);
+      return bank::finish_standard_output() ? 0 : 1;
+    case bank::Verb::version:
+      bank::print_text(stdout, kVersion, {SYXBANK_VERSION});
+      return bank::finish_standard_output() ? 0 : 1;
+    case bank::Verb::ports: return ports();
+    case bank::Verb::send: return send(*options);
+    case bank::Verb::receive: return receive(*options);
+  }
+  return 1;
+}

@@ -1,0 +1,258 @@
+// syxport's transfers in process, against the virtual instrument on a
+// pseudo-terminal, through the real device code; its command line and the
+// comparison of banks.
+#include <gtest/gtest.h>
+#include <termios.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "compiler/midi_writer.h"
+#include "dump_fixtures.h"
+#include "formats/packet_schedule.h"
+#include "port/bank_file.h"
+#include "port/device.h"
+#include "port/options.h"
+#include "port/transfer.h"
+#include "run_program.h"
+#include "virtual_instrument.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using bank::Outcome;
+using testing_support::InstrumentSettings;
+using testing_support::VirtualInstrument;
+
+// Short times against a matching instrument keep the tests fast.
+bank::TransferSettings fast(int tries = 3) {
+  bank::TransferSettings settings;
+  settings.gap_ms = 20;
+  settings.settle = 20ms;
+  settings.timeout = 1s;
+  settings.tries = tries;
+  return settings;
+}
+
+std::vector<std::uint8_t> dump_of(const bank::BankData& data) {
+  std::vector<std::uint8_t> dump(bank::kMessageSize);
+  bank::encode_bank_dump(data, std::span<std::uint8_t, bank::kMessageSize>(dump));
+  return dump;
+}
+
+struct Sent {
+  bank::TransferResult result;
+  std::string warnings;
+};
+
+Sent send_to(VirtualInstrument& instrument, const std::vector<std::uint8_t>& dump,
+             const bank::TransferSettings& settings) {
+  bank::PortOpening opening = bank::open_port(instrument.port(), settings.verify);
+  EXPECT_EQ(opening.fault, bank::PortFault::none);
+  bank::TransferLog log;
+  Sent sent;
+  sent.result = bank::send_bank(
+      *opening.port, std::span<const std::uint8_t, bank::kMessageSize>(dump.data(), dump.size()),
+      settings, log);
+  sent.warnings = log.warnings;
+  return sent;
+}
+
+TEST(Port, SendStoresAndVerifiesTheBankAsTextToSyxWritesIt) {
+  VirtualInstrument instrument({});
+  bank::BankData data = testing_support::sample_bank(3);
+  data.bank_number = 1;
+  const std::vector<std::uint8_t> dump = dump_of(data);
+  const Sent sent = send_to(instrument, dump, fast());
+  EXPECT_EQ(sent.result.outcome, Outcome::done);
+  EXPECT_EQ(sent.result.sends, 1);
+  EXPECT_EQ(sent.warnings, "");
+  EXPECT_EQ(instrument.bank(1).voices, data.voices);
+  // Protect off, the dump, the request: nothing else reached the port.
+  const auto protect_off = bank::protect_off_message(0);
+  std::vector<std::uint8_t> expected(protect_off.begin(), protect_off.end());
+  expected.insert(expected.end(), dump.begin(), dump.end());
+  const auto request = bank::bank_request_message(0, 1);
+  expected.insert(expected.end(), request.begin(), request.end());
+  EXPECT_EQ(instrument.received(), expected);
+}
+
+TEST(Port, SendAgainstEachBehaviourOfTheInstrument) {
+  struct Row {
+    const char* what;
+    InstrumentSettings instrument;
+    bank::TransferSettings settings;
+    Outcome outcome;
+    int sends;
+    int stored;
+    std::string detail;  // the differences, or the first warning's start
+  };
+  InstrumentSettings dropped;
+  dropped.dropped_dumps = 1;
+  InstrumentSettings slow;
+  slow.min_block_gap = 60ms;
+  InstrumentSettings silent;
+  silent.silent = true;
+  InstrumentSettings refusing;
+  refusing.status_code = 0x2A;
+  InstrumentSettings damaging;
+  damaging.damaged_answers = 1;
+  InstrumentSettings always_damaged;
+  always_damaged.damaged_answers = 10;
+  InstrumentSettings noisy;
+  noisy.echo = true;
+  noisy.active_sensing = true;
+  InstrumentSettings other_system;
+  other_system.system_number = 5;
+  bank::TransferSettings unverified = fast();
+  unverified.verify = false;
+  bank::TransferSettings short_wait = fast();
+  short_wait.timeout = 300ms;
+  const Row rows[] = {
+      {"a dropped first dump", dropped, fast(), Outcome::done, 2, 1,
+       "Warning: the bank read back differs from the bank sent in the bank name and voices 1-48"},
+      {"a gap it cannot take", slow, fast(2), Outcome::differs, 2, 0,
+       "the bank name and voices 1-48"},
+      {"silence", silent, fast(), Outcome::no_answer, 1, 1, ""},
+      {"a status message", refusing, fast(), Outcome::refused, 1, 1, ""},
+      {"one damaged answer", damaging, fast(), Outcome::done, 2, 2,
+       "Warning: the bank read back is damaged (Checksum error..); sending it again\n"},
+      {"damaged answers", always_damaged, fast(2), Outcome::damaged, 2, 2, ""},
+      {"an echo and active sensing", noisy, fast(), Outcome::done, 1, 1, ""},
+      {"another system number", other_system, short_wait, Outcome::no_answer, 1, 0, ""},
+      {"no verification", silent, unverified, Outcome::done, 1, 1, ""},
+  };
+  bank::BankData data = testing_support::sample_bank(4);
+  data.bank_number = 0;
+  const std::vector<std::uint8_t> dump = dump_of(data);
+  // Each row on its own terminal, all at once: a send takes over a second.
+  std::vector<std::thread> threads;
+  for (const Row& row : rows)
+    threads.emplace_back([&row, &dump] {
+      VirtualInstrument instrument(row.instrument);
+      const Sent sent = send_to(instrument, dump, row.settings);
+      EXPECT_EQ(sent.result.outcome, row.outcome) << row.what;
+      EXPECT_EQ(sent.result.sends, row.sends) << row.what;
+      EXPECT_EQ(instrument.wait_for_dumps(row.stored, 500ms), row.stored) << row.what;
+      if (row.outcome == Outcome::differs) {
+        EXPECT_EQ(sent.result.differences, row.detail) << row.what;
+      }
+      if (row.outcome == Outcome::refused) {
+        EXPECT_EQ(sent.result.status_code, 0x2A);
+      }
+      if (row.outcome == Outcome::damaged) {
+        EXPECT_EQ(sent.result.fault, bank::ListStatus::checksum_error) << row.what;
+      }
+      EXPECT_EQ(
+          sent.warnings.substr(0, row.detail.size()),
+          row.outcome == Outcome::done ? row.detail : sent.warnings.substr(0, row.detail.size()))
+          << row.what;
+    });
+  for (std::thread& thread : threads) thread.join();
+}
+
+TEST(Port, ReceiveFetchesEveryBankWhateverComesAround_It) {
+  InstrumentSettings noisy;
+  noisy.echo = true;
+  noisy.active_sensing = true;
+  noisy.system_number = 9;
+  noisy.damaged_answers = 1;
+  VirtualInstrument instrument(noisy);
+  bank::PortOpening opening = bank::open_port(instrument.port(), true);
+  ASSERT_EQ(opening.fault, bank::PortFault::none);
+  bank::TransferSettings settings = fast();
+  settings.system_number = 9;
+  for (int n = 0; n <= 6; ++n) {
+    bank::BankData received;
+    bank::TransferLog log;
+    const bank::TransferResult result =
+        bank::receive_bank(*opening.port, n, settings, received, log);
+    ASSERT_EQ(result.outcome, Outcome::done) << n;
+    // The first answer was damaged and requested again.
+    EXPECT_EQ(result.sends, n == 0 ? 2 : 1) << n;
+    EXPECT_EQ(log.warnings.empty(), n != 0) << n;
+    bank::BankData held = instrument.bank(n);
+    held.system_number = 9;
+    EXPECT_EQ(dump_of(received), dump_of(held)) << n;
+  }
+}
+
+TEST(Port, BankDifferencesNameWhatDiffers) {
+  const bank::BankData a = testing_support::sample_bank(1);
+  const auto with = [&a](std::initializer_list<int> voices, bool name, bool spare) {
+    bank::BankData b = a;
+    for (const int v : voices) b.voices[static_cast<std::size_t>(v - 1)][40] ^= 1;
+    if (name) b.name_block[6] ^= 1;
+    if (spare) b.name_block[7] ^= 1;  // the instrument's own byte
+    return bank::bank_differences(a, b);
+  };
+  EXPECT_EQ(with({}, false, true), "");
+  EXPECT_EQ(with({3}, false, false), "voice 3");
+  EXPECT_EQ(with({3, 17, 18, 19, 20}, false, false), "voices 3, 17-20");
+  EXPECT_EQ(with({}, true, false), "the bank name");
+  EXPECT_EQ(with({48, 1}, true, false), "the bank name and voices 1, 48");
+}
+
+TEST(Port, CommandLineValuesAreStrict) {
+  struct Row {
+    std::vector<const char*> args;
+    bool ok;
+  };
+  const Row rows[] = {
+      {{"send", "-s3", "-b", "1", "--gap", "40", "--tries=2", "/dev/x", "f.txt", "-w"}, true},
+      {{"receive", "--timeout=60", "-b6", "hw:1,0", "-"}, true},
+      {{"send", "/dev/x", "--", "-f.txt"}, true},
+      {{"ports"}, true},
+      {{"--version"}, true},
+      {{"send", "-s16", "p", "f"}, false},
+      {{"send", "-s", "+3", "p", "f"}, false},
+      {{"send", "-s3x", "p", "f"}, false},
+      {{"send", "-b7", "p", "f"}, false},
+      {{"send", "--gap", "19", "p", "f"}, false},
+      {{"send", "--gap=10001", "p", "f"}, false},
+      {{"send", "--tries", "0", "p", "f"}, false},
+      {{"send", "--timeout", "61", "p", "f"}, false},
+      {{"send", "--timeout"}, false},
+      {{"receive", "-w", "p", "f"}, false},
+      {{"receive", "--no-verify", "p", "f"}, false},
+      {{"receive", "--gap", "40", "p", "f"}, false},
+      {{"send", "-x", "p", "f"}, false},
+      {{"send", "p"}, false},
+      {{"send", "p", "f", "g"}, false},
+      {{"ports", "extra"}, false},
+      {{"fetch", "p", "f"}, false},
+      {{}, false},
+  };
+  for (const Row& row : rows) {
+    std::vector<const char*> argv{"syxport"};
+    argv.insert(argv.end(), row.args.begin(), row.args.end());
+    const auto options = bank::parse_port_options(static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(options.has_value(), row.ok)
+        << (row.args.empty() ? "" : row.args[0]) << " " << row.args.size();
+  }
+  const char* argv[] = {"syxport", "send", "-s", "3", "--gap=40", "--no-verify", "p", "f"};
+  const auto options = bank::parse_port_options(8, argv);
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->system_number, 3);
+  EXPECT_EQ(options->gap_ms, 40);
+  EXPECT_FALSE(options->verify);
+  EXPECT_EQ(options->port, "p");
+  EXPECT_EQ(options->file, "f");
+}
+
+TEST(Port, OnlyCharacterDevicesArePorts) {
+  const std::string dir = testing_support::make_temp_dir();
+  testing_support::write_file(dir + "/file", "x");
+  EXPECT_EQ(bank::open_port(dir + "/file", true).fault, bank::PortFault::not_a_port);
+  EXPECT_EQ(bank::open_port(dir, true).fault, bank::PortFault::not_a_port);
+  const bank::PortOpening missing = bank::open_port(dir + "/none", true);
+  EXPECT_EQ(missing.fault, bank::PortFault::cannot_open);
+  EXPECT_EQ(missing.error, ENOENT);
+  EXPECT_EQ(bank::open_port("hw:99,0", true).fault, bank::PortFault::cannot_open);
+  EXPECT_EQ(testing_support::read_file(dir + "/file"), "x");
+  testing_support::remove_tree(dir);
+}
+
+}  // namespace
