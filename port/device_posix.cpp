@@ -46,16 +46,18 @@ class DevicePort final : public Port {
     ::close(fd_);
   }
 
+  // An interrupt ends only a wait for room: the F7 that closes a message
+  // cut short by one must still go out.
   bool send(std::span<const std::uint8_t> bytes) override {
     while (!bytes.empty()) {
-      if (interrupted()) return false;
       const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
       if (n > 0) {
         bytes = bytes.subspan(static_cast<std::size_t>(n));
-      } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        if (interrupted()) return false;
         pollfd p{fd_, POLLOUT, 0};
         ::poll(&p, 1, 100);
-      } else if (n < 0 && errno != EINTR) {
+      } else {
         return false;
       }
     }

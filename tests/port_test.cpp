@@ -5,13 +5,19 @@
 #include <termios.h>
 
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "compiler/dump_builder.h"
 #include "compiler/midi_writer.h"
+#include "compiler/text_compile.h"
 #include "dump_fixtures.h"
+#include "formats/input_stream.h"
 #include "formats/packet_schedule.h"
+#include "lister/list_dump.h"
 #include "port/bank_file.h"
 #include "port/device.h"
 #include "port/options.h"
@@ -177,6 +183,76 @@ TEST(Port, ReceiveFetchesEveryBankWhateverComesAround_It) {
     held.system_number = 9;
     EXPECT_EQ(dump_of(received), dump_of(held)) << n;
   }
+}
+
+TEST(Port, FilesToSendAreToldByTheirFirstBytes) {
+  const std::string dir = testing_support::make_temp_dir();
+  bank::BankData data = testing_support::sample_bank(2);
+  data.system_number = 4;
+  data.bank_number = 1;
+  const std::vector<std::uint8_t> dump = dump_of(data);
+  const std::string syx = testing_support::as_string(dump);
+  const std::vector<std::uint8_t> midi = bank::midi_file(
+      std::span<const std::uint8_t, bank::kMessageSize>(dump.data(), dump.size()), 4);
+  bank::InputStream listed = bank::memory_input(dump);
+  bank::Listing listing;
+  ASSERT_EQ(bank::list_dump(listed, listing), bank::ListStatus::ok);
+  std::string rom = syx;
+  rom[6] = 3;
+  std::string damaged = syx;
+  damaged[100] ^= 1;
+  // A listing sent is the bank text2syx builds from it.
+  auto state = std::make_unique<bank::BankState>();
+  state->system_number = 4;
+  state->bank_number = 1;
+  bank::InputStream text = bank::memory_input(
+      std::span(reinterpret_cast<const std::uint8_t*>(listing.text.data()), listing.text.size()));
+  ASSERT_TRUE(bank::read_text_for_dump(text, *state, false).accepted);
+  bank::build_bulk_dump(*state);
+  const std::vector<std::uint8_t> built(state->message.begin(), state->message.end());
+  bank::BankData other = data;
+  other.system_number = 7;
+  other.bank_number = 0;
+  struct Row {
+    const char* name;
+    std::string bytes;
+    std::optional<int> system;
+    std::optional<int> bank;
+    std::string messages;
+    std::vector<std::uint8_t> dump;  // empty when refused
+  };
+  const Row rows[] = {
+      {"bank.syx", syx, {}, {}, "", dump},
+      {"bank.mid", std::string(midi.begin(), midi.end()), {}, {}, "", dump},
+      {"listed.syx", listing.text, 4, 1, "", built},  // a text, whatever its name
+      {"renumbered.syx", syx, 7, 0, "", dump_of(other)},
+      {"rom.syx", rom, {}, {}, "", {}},  // read; refused by the bank check
+      {"damaged.syx", damaged, {}, {}, "Error: Checksum error..\n", {}},
+      {"faulty.txt", "@1: A\nLFO: 1 2\n", {}, {}, "Error in line 2: LFO definition is wrong\n", {}},
+      {"short.txt",
+       "@1: A\n",
+       {},
+       {},
+       "Warning: no bank name line; the bank name is blank\n"
+       "Warning: voices 2-48 are not defined; they are blank\n"
+       "It seems not be a FB-01 text\n",
+       {}},
+  };
+  for (const Row& row : rows) {
+    const std::string path = dir + "/" + row.name;
+    testing_support::write_file(path, row.bytes);
+    const bank::BankToSend file = bank::read_bank_to_send(path.c_str(), true, row.system, row.bank);
+    EXPECT_EQ(file.messages, row.messages) << row.name;
+    if (!row.dump.empty()) {
+      ASSERT_TRUE(file.ok) << row.name;
+      EXPECT_EQ(std::vector<std::uint8_t>(file.dump.begin(), file.dump.end()), row.dump)
+          << row.name;
+    }
+  }
+  const bank::BankToSend rom_file =
+      bank::read_bank_to_send((dir + "/rom.syx").c_str(), false, {}, {});
+  EXPECT_EQ(rom_file.dump[bank::kBankNumberOffset], 3);
+  testing_support::remove_tree(dir);
 }
 
 TEST(Port, BankDifferencesNameWhatDiffers) {

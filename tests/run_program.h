@@ -35,6 +35,8 @@ struct RunOptions {
   std::string working_directory;  // empty: the test's own
   long file_size_limit = -1;      // bytes the child may write to a file; -1: no limit (POSIX only)
   bool stdout_refuses = false;    // standard output fails every write
+  int signal = 0;                 // sent to the child after signal_after_ms (POSIX only)
+  int signal_after_ms = 0;
 };
 
 // Options whose standard output fails every write: /dev/full on POSIX, a

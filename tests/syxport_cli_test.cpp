@@ -1,0 +1,247 @@
+// syxport as a process, for what only a process shows: the default
+// schedule end to end against the virtual instrument, the terminal's
+// settings restored, the files left, signals, and that no error path sends
+// a byte.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <termios.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "compiler/midi_writer.h"
+#include "dump_fixtures.h"
+#include "formats/input_stream.h"
+#include "formats/packet_schedule.h"
+#include "lister/list_dump.h"
+#include "run_program.h"
+#include "virtual_instrument.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::InstrumentSettings;
+using testing_support::RunResult;
+using testing_support::VirtualInstrument;
+
+const std::string kSyxport = SYXPORT_PATH;
+const std::string kText2syx = TEXT2SYX_PATH;
+const std::string kExample = EXAMPLE_TEXT_PATH;
+
+class SyxportCli : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = testing_support::make_temp_dir(); }
+  void TearDown() override { testing_support::remove_tree(dir_); }
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string dir_;
+};
+
+bool same_settings(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+termios settings_of(int fd) {
+  termios t{};
+  tcgetattr(fd, &t);
+  return t;
+}
+
+std::vector<std::uint8_t> bytes_of(const std::string& s) { return {s.begin(), s.end()}; }
+
+TEST_F(SyxportCli, StoresTheExampleOnTheDefaultScheduleEndToEnd) {
+  InstrumentSettings real;
+  real.bytes_per_second = 3125;  // MIDI's rate
+  real.min_block_gap = 100ms;    // what the instrument needs to store a block
+  VirtualInstrument instrument(real);
+  const termios before = settings_of(instrument.slave_fd());
+  const auto started = std::chrono::steady_clock::now();
+  const RunResult r = testing_support::run_program(kSyxport, {"send", instrument.port(), kExample});
+  const auto took = std::chrono::steady_clock::now() - started;
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Bank 0 stored and verified\n");
+  EXPECT_EQ(r.err, "");  // no progress line: standard error is no terminal
+  EXPECT_TRUE(same_settings(before, settings_of(instrument.slave_fd())));
+
+  // The bytes are protect off and the dump text2syx writes, then the request.
+  ASSERT_EQ(testing_support::run_program(kText2syx, {kExample, path("a.syx")}).status, 0);
+  const std::vector<std::uint8_t> dump = bytes_of(testing_support::read_file(path("a.syx")));
+  const auto packets = bank::bank_dump_packets(
+      std::span<const std::uint8_t, bank::kMessageSize>(dump.data(), dump.size()), 0);
+  std::vector<std::uint8_t> expected;
+  for (const auto& p : packets) expected.insert(expected.end(), p.bytes.begin(), p.bytes.end());
+  const auto request = bank::bank_request_message(0, 0);
+  expected.insert(expected.end(), request.begin(), request.end());
+  EXPECT_EQ(instrument.received(), expected);
+
+  // Each packet on its time: arrivals grouped into packets by the pauses.
+  const auto arrivals = instrument.arrivals();
+  std::vector<std::chrono::steady_clock::time_point> starts;
+  std::size_t in_packet = 0;
+  std::size_t packet = 0;
+  for (const auto& a : arrivals) {
+    if (packet >= packets.size()) break;
+    if (in_packet == 0) starts.push_back(a.at);
+    in_packet += a.bytes.size();
+    if (in_packet >= packets[packet].bytes.size()) {
+      in_packet = 0;
+      ++packet;
+    }
+  }
+  ASSERT_EQ(starts.size(), packets.size());
+  for (std::size_t p = 0; p < packets.size(); ++p) {
+    const auto late = std::chrono::duration_cast<std::chrono::milliseconds>(starts[p] - starts[0]) -
+                      std::chrono::milliseconds(packets[p].time_ms);
+    EXPECT_LE(std::abs(late.count()), 20) << "packet " << p;
+  }
+  // The schedule, a second to settle and the answer at MIDI's rate (2 s),
+  // with at most 5% beside.
+  const auto expected_ms = 300 + 48 * 160 + 1000 + 6363 * 1000 / 3125;
+  EXPECT_LE(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(),
+            expected_ms * 105 / 100);
+}
+
+TEST_F(SyxportCli, ReceivedBanksAreWrittenWholeInTheFormTheNameAsks) {
+  InstrumentSettings sensing;
+  sensing.active_sensing = true;
+  VirtualInstrument instrument(sensing);
+  const bank::BankData held = instrument.bank(5);
+  std::vector<std::uint8_t> dump(bank::kMessageSize);
+  bank::encode_bank_dump(held, std::span<std::uint8_t, bank::kMessageSize>(dump));
+  bank::InputStream in = bank::memory_input(dump);
+  bank::Listing listing;
+  ASSERT_EQ(bank::list_dump(in, listing), bank::ListStatus::ok);
+  const auto midi = bank::midi_file(
+      std::span<const std::uint8_t, bank::kMessageSize>(dump.data(), dump.size()), 0);
+  struct Row {
+    std::string file;
+    std::string bytes;
+  };
+  const Row rows[] = {
+      {"bank.syx", testing_support::as_string(dump)},
+      {"bank.mid", std::string(midi.begin(), midi.end())},
+      {"bank.txt", listing.text},
+      {"-", listing.text},
+  };
+  for (const Row& row : rows) {
+    const std::string file = row.file == "-" ? row.file : path(row.file);
+    const RunResult r =
+        testing_support::run_program(kSyxport, {"receive", "-b5", instrument.port(), file});
+    EXPECT_EQ(r.status, 0) << row.file << r.err;
+    EXPECT_EQ(r.err, "");
+    if (row.file == "-")
+      EXPECT_EQ(r.out, row.bytes);
+    else
+      EXPECT_EQ(testing_support::read_file(file), row.bytes) << row.file;
+  }
+}
+
+TEST_F(SyxportCli, FailuresSayWhyLeaveNoFileAndRestoreTheTerminal) {
+  testing_support::write_file(path("faulty.txt"), "@1: A\nLFO: 1\n");
+  testing_support::write_file(path("regular"), "");
+  ASSERT_EQ(testing_support::run_program(kText2syx, {"-b1", kExample, path("rom.syx")}).status, 0);
+  std::string rom = testing_support::read_file(path("rom.syx"));
+  rom[6] = 4;
+  testing_support::write_file(path("rom.syx"), rom);
+  struct Row {
+    InstrumentSettings instrument;
+    std::vector<std::string> args;  // "PORT" is the instrument's port
+    std::string err;                // its start
+    int signal;
+  };
+  InstrumentSettings silent;
+  silent.silent = true;
+  InstrumentSettings refusing;
+  refusing.status_code = 0x01;
+  InstrumentSettings slow;
+  slow.bytes_per_second = 1000;
+  const Row rows[] = {
+      {{}, {"send", "PORT", path("faulty.txt")}, "Error in line 2: LFO definition is wrong\n", 0},
+      {{},
+       {"send", "PORT", path("rom.syx")},
+       "Error: Bank 4 cannot be stored; only banks 0 and 1 can\n",
+       0},
+      {{},
+       {"send", "-b2", "PORT", kExample},
+       "Error: Bank 2 cannot be stored; only banks 0 and 1 can\n",
+       0},
+      {{}, {"send", "--gap", "5", "PORT", kExample}, "Usage: ", 0},
+      {{},
+       {"send", path("regular"), kExample},
+       "Error: " + path("regular") + " is not a MIDI port\n",
+       0},
+      {{},
+       {"send", path("none"), kExample},
+       "Error: Cannot open port " + path("none") + ": No such file or directory\n",
+       0},
+      {silent,
+       {"receive", "--timeout", "1", "PORT", path("out.syx")},
+       "Error: No answer from the instrument on PORT\nCheck that",
+       0},
+      {refusing,
+       {"receive", "PORT", path("out.syx")},
+       "Error: The instrument refused the request (status 0x01)\n",
+       0},
+      {{}, {"send", "--gap", "200", "PORT", kExample}, "Error: Interrupted\n", SIGINT},
+      {slow, {"receive", "PORT", path("out.txt")}, "Error: Interrupted\n", SIGTERM},
+  };
+  for (const Row& row : rows) {
+    VirtualInstrument instrument(row.instrument);
+    const termios before = settings_of(instrument.slave_fd());
+    std::vector<std::string> args;
+    for (const std::string& a : row.args) args.push_back(a == "PORT" ? instrument.port() : a);
+    testing_support::RunOptions options;
+    options.signal = row.signal;
+    options.signal_after_ms = 800;
+    const RunResult r = testing_support::run_program(kSyxport, args, options);
+    std::string err = row.err;
+    if (const auto at = err.find("PORT"); at != std::string::npos)
+      err.replace(at, 4, instrument.port());
+    EXPECT_EQ(r.status, 1) << row.err;
+    EXPECT_EQ(r.out, "") << row.err;
+    EXPECT_EQ(r.err.substr(0, err.size()), err);
+    EXPECT_TRUE(same_settings(before, settings_of(instrument.slave_fd()))) << row.err;
+    EXPECT_FALSE(testing_support::file_exists(path("out.syx")) ||
+                 testing_support::file_exists(path("out.txt")))
+        << row.err;
+    std::this_thread::sleep_for(50ms);  // the last bytes reach the instrument
+    const std::vector<std::uint8_t> received = instrument.received();
+    if (row.signal == SIGINT) {
+      // An interrupted dump is ended with F7.
+      ASSERT_FALSE(received.empty());
+      EXPECT_EQ(received.back(), bank::kSysExEnd);
+      EXPECT_LT(received.size(), bank::kMessageSize);
+    } else if (row.instrument.silent || row.instrument.status_code || row.signal != 0) {
+      EXPECT_EQ(received.size(), 8U) << row.err;  // the request alone
+    } else {
+      EXPECT_TRUE(received.empty()) << row.err;  // no error path sends a byte
+    }
+  }
+}
+
+TEST_F(SyxportCli, UsageHelpVersionAndPorts) {
+  RunResult r = testing_support::run_program(kSyxport, {"--version"});
+  EXPECT_EQ(r.out, std::string("syxport ") + SYXBANK_VERSION + "\n");
+  EXPECT_EQ(r.status, 0);
+  r = testing_support::run_program(kSyxport, {"--help"});
+  EXPECT_EQ(r.out.substr(0, 7), "Usage: ");
+  for (const char* option : {"-s N", "-b N", "-w", "--gap MS", "--tries N", "--timeout S",
+                             "--no-verify", "--help", "--version"})
+    EXPECT_NE(r.out.find(option), std::string::npos) << option;
+  EXPECT_EQ(r.status, 0);
+  r = testing_support::run_program(kSyxport, {});
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err.substr(0, 7), "Usage: ");
+  EXPECT_EQ(r.status, 1);
+  // These machines have no sound devices; where there are, they are listed.
+  r = testing_support::run_program(kSyxport, {"ports"});
+  if (r.status == 1)
+    EXPECT_EQ(r.err, "No MIDI ports found\n");
+  else
+    EXPECT_EQ(r.out.substr(0, 3), "hw:");
+}
+
+}  // namespace
