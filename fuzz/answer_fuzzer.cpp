@@ -1,0 +1,69 @@
+// Reads arbitrary bytes as an instrument's answer on a port: handed over in
+// pieces of arbitrary sizes, and then "nothing yet" for ever, as a port
+// answers once its deadline has passed. Whatever the bytes and pieces, the
+// reading must end (never asking again and again), and find exactly what
+// it finds in the same bytes read whole from memory.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "formats/byte_source.h"
+#include "formats/input_stream.h"
+#include "fuzz_check.h"
+#include "port/answer.h"
+
+namespace {
+
+// The first byte of the input sets the sizes of the pieces.
+class PieceSource final : public bank::ByteSource {
+ public:
+  PieceSource(std::span<const std::uint8_t> bytes, std::uint8_t seed)
+      : bytes_(bytes), seed_(seed) {}
+  bank::SourceRead read(std::span<std::uint8_t> room) override {
+    if (bytes_.empty()) {
+      check(++asked_after_end_ < 1000, "the reading waits on past its deadline");
+      return {bank::SourceState::nothing_yet};
+    }
+    seed_ = static_cast<std::uint8_t>(seed_ * 73 + 41);
+    const std::size_t n = std::min({room.size(), bytes_.size(), std::size_t{1} + seed_ % 97});
+    std::copy_n(bytes_.begin(), n, room.begin());
+    bytes_ = bytes_.subspan(n);
+    return {bank::SourceState::bytes, n};
+  }
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+  std::uint8_t seed_;
+  int asked_after_end_ = 0;
+};
+
+bool same(const bank::Answer& a, const bank::Answer& b) {
+  if (a.kind != b.kind) return false;
+  switch (a.kind) {
+    case bank::AnswerKind::bank:
+      return a.bank.system_number == b.bank.system_number &&
+             a.bank.bank_number == b.bank.bank_number && a.bank.name_block == b.bank.name_block &&
+             a.bank.voices == b.bank.voices;
+    case bank::AnswerKind::refused: return a.status_code == b.status_code;
+    case bank::AnswerKind::damaged: return a.fault == b.fault;
+    case bank::AnswerKind::none:
+    case bank::AnswerKind::read_error: return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::span<const std::uint8_t> bytes(data + 1, size - 1);
+  bank::InputStream whole = bank::memory_input(bytes);
+  const bank::Answer expected = bank::read_answer(whole);
+  check(expected.kind != bank::AnswerKind::read_error, "memory cannot fail to read");
+  // Through a buffer as small as a few bytes, or as large as a port's.
+  PieceSource pieces(bytes, data[0]);
+  bank::InputStream in = bank::source_input(pieces, 1 + data[0] % 64);
+  check(same(bank::read_answer(in), expected), "pieces are read otherwise than the whole");
+  return 0;
+}
