@@ -11,12 +11,14 @@ trap 'rm -rf "$work"' EXIT
 dpkg-deb -c "$deb" | awk '{print $NF}' | grep -v '/$' | sort > "$work/files"
 cat > "$work/expected" <<'LIST'
 ./usr/bin/syx2text
+./usr/bin/syxport
 ./usr/bin/text2syx
 ./usr/share/doc/syxbank/LICENSE
 ./usr/share/doc/syxbank/README.md
 ./usr/share/doc/syxbank/changelog.gz
 ./usr/share/doc/syxbank/copyright
 ./usr/share/man/man1/syx2text.1.gz
+./usr/share/man/man1/syxport.1.gz
 ./usr/share/man/man1/text2syx.1.gz
 ./usr/share/man/man5/banktext.5.gz
 LIST
@@ -36,11 +38,13 @@ fi
 echo "lintian: no errors, no warnings, no missing hardening"
 
 dpkg-deb -x "$deb" "$work/root"
-for page in man1/text2syx.1 man1/syx2text.1 man5/banktext.5; do
+for page in man1/text2syx.1 man1/syx2text.1 man1/syxport.1 man5/banktext.5; do
   gzip -dc "$work/root/usr/share/man/$page.gz" > "$work/$(basename "$page")"
 done
-sh "$here/check_manpages.sh" "$work/text2syx.1" "$work/syx2text.1" "$work/banktext.5"
+sh "$here/check_manpages.sh" "$work/text2syx.1" "$work/syx2text.1" "$work/syxport.1" \
+  "$work/banktext.5"
 "$work/root/usr/bin/text2syx" "$source_dir/examples/studio-a.txt" "$work/a.syx"
 "$work/root/usr/bin/syx2text" "$work/a.syx" | grep -c '^@' | grep -qx 48 ||
   { echo "the packaged programs do not compile and list the example"; exit 1; }
+"$work/root/usr/bin/syxport" --version
 echo "package: ok"
