@@ -117,6 +117,36 @@ Answer request_bank(Port& port, int bank_number, const TransferSettings& setting
   return answer;
 }
 
+// The fault of a damaged answer in syx2text's words.
+std::string fault_words(ListStatus fault) {
+  return filled_text(list_error_words(fault), {std::string_view("the answer")});
+}
+
+// Requests the bank and says what the answer means: done (with the bank in
+// `bank`), damaged (worth asking again), or an outcome that ends the
+// transfer.
+TransferResult read_back(Port& port, int bank_number, const TransferSettings& settings,
+                         BankData& bank, int sends, TransferLog& log) {
+  Outcome outcome = Outcome::done;
+  const Answer answer = request_bank(port, bank_number, settings, log, outcome);
+  TransferResult result = result_of(outcome, sends);
+  if (outcome != Outcome::done) return result;
+  switch (answer.kind) {
+    case AnswerKind::none: result.outcome = Outcome::no_answer; break;
+    case AnswerKind::read_error: result.outcome = Outcome::port_error; break;
+    case AnswerKind::refused:
+      result.outcome = Outcome::refused;
+      result.status_code = answer.status_code;
+      break;
+    case AnswerKind::damaged:
+      result.outcome = Outcome::damaged;
+      result.fault = answer.fault;
+      break;
+    case AnswerKind::bank: bank = answer.bank; break;
+  }
+  return result;
+}
+
 BankData decoded(std::span<const std::uint8_t, kMessageSize> dump) {
   InputStream in = memory_input(dump);
   return read_answer(in).bank;
@@ -150,30 +180,18 @@ TransferResult send_bank(Port& port, std::span<const std::uint8_t, kMessageSize>
     if (sending != Outcome::done) return result_of(sending, send);
     if (!settings.verify) return result_of(Outcome::done, send);
     if (!wait_until(Clock::now() + settings.settle)) return result_of(Outcome::interrupted, send);
-    Outcome outcome = Outcome::done;
-    const Answer answer = request_bank(port, bank_number, settings, log, outcome);
-    if (outcome != Outcome::done) return result_of(outcome, send);
-    last = result_of(Outcome::done, send);
-    switch (answer.kind) {
-      case AnswerKind::none: return result_of(Outcome::no_answer, send);
-      case AnswerKind::read_error: return result_of(Outcome::port_error, send);
-      case AnswerKind::refused:
-        last.outcome = Outcome::refused;
-        last.status_code = answer.status_code;
-        return last;
-      case AnswerKind::damaged:
-        last.outcome = Outcome::damaged;
-        last.fault = answer.fault;
-        if (send < settings.tries)
-          warn(log, kSendingAgainDamaged,
-               {filled_text(list_error_words(answer.fault), {std::string_view("the answer")})});
-        continue;
-      case AnswerKind::bank: break;
+    BankData back;
+    last = read_back(port, bank_number, settings, back, send, log);
+    const bool again = send < settings.tries;
+    if (last.outcome == Outcome::damaged) {
+      if (again) warn(log, kSendingAgainDamaged, {fault_words(last.fault)});
+      continue;
     }
-    last.differences = bank_differences(sent, answer.bank);
+    if (last.outcome != Outcome::done) return last;
+    last.differences = bank_differences(sent, back);
     if (last.differences.empty()) return last;
     last.outcome = Outcome::differs;
-    if (send < settings.tries) warn(log, kSendingAgainDiffers, {last.differences});
+    if (again) warn(log, kSendingAgainDiffers, {last.differences});
   }
   return last;
 }
@@ -182,26 +200,9 @@ TransferResult receive_bank(Port& port, int bank_number, const TransferSettings&
                             BankData& bank, TransferLog& log) {
   TransferResult last;
   for (int request = 1; request <= settings.tries; ++request) {
-    Outcome outcome = Outcome::done;
-    const Answer answer = request_bank(port, bank_number, settings, log, outcome);
-    if (outcome != Outcome::done) return result_of(outcome, request);
-    last = result_of(Outcome::done, request);
-    switch (answer.kind) {
-      case AnswerKind::none: return result_of(Outcome::no_answer, request);
-      case AnswerKind::read_error: return result_of(Outcome::port_error, request);
-      case AnswerKind::refused:
-        last.outcome = Outcome::refused;
-        last.status_code = answer.status_code;
-        return last;
-      case AnswerKind::damaged:
-        last.outcome = Outcome::damaged;
-        last.fault = answer.fault;
-        if (request < settings.tries)
-          warn(log, kRequestingAgain,
-               {filled_text(list_error_words(answer.fault), {std::string_view("the answer")})});
-        continue;
-      case AnswerKind::bank: bank = answer.bank; return last;
-    }
+    last = read_back(port, bank_number, settings, bank, request, log);
+    if (last.outcome != Outcome::damaged) return last;
+    if (request < settings.tries) warn(log, kRequestingAgain, {fault_words(last.fault)});
   }
   return last;
 }
