@@ -66,25 +66,6 @@ Sent send_to(VirtualInstrument& instrument, const std::vector<std::uint8_t>& dum
   return sent;
 }
 
-TEST(Port, SendStoresAndVerifiesTheBankAsTextToSyxWritesIt) {
-  VirtualInstrument instrument({});
-  bank::BankData data = testing_support::sample_bank(3);
-  data.bank_number = 1;
-  const std::vector<std::uint8_t> dump = dump_of(data);
-  const Sent sent = send_to(instrument, dump, fast());
-  EXPECT_EQ(sent.result.outcome, Outcome::done);
-  EXPECT_EQ(sent.result.sends, 1);
-  EXPECT_EQ(sent.warnings, "");
-  EXPECT_EQ(instrument.bank(1).voices, data.voices);
-  // Protect off, the dump, the request: nothing else reached the port.
-  const auto protect_off = bank::protect_off_message(0);
-  std::vector<std::uint8_t> expected(protect_off.begin(), protect_off.end());
-  expected.insert(expected.end(), dump.begin(), dump.end());
-  const auto request = bank::bank_request_message(0, 1);
-  expected.insert(expected.end(), request.begin(), request.end());
-  EXPECT_EQ(instrument.received(), expected);
-}
-
 TEST(Port, SendAgainstEachBehaviourOfTheInstrument) {
   struct Row {
     const char* what;
