@@ -18,6 +18,12 @@ struct BankData {
   std::array<std::array<std::uint8_t, kVoiceDataSize>, kVoiceCount> voices{};
 };
 
+// The data of block `index`: 0 the bank-name block, 1-48 that voice.
+inline std::span<std::uint8_t> block_data(BankData& bank, int index) {
+  return index == 0 ? std::span<std::uint8_t>(bank.name_block)
+                    : std::span<std::uint8_t>(bank.voices[static_cast<std::size_t>(index - 1)]);
+}
+
 // The bank dump of `bank`, into `dump`.
 void encode_bank_dump(const BankData& bank, std::span<std::uint8_t, kMessageSize> dump);
 

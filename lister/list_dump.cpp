@@ -100,9 +100,7 @@ ListStatus fault_status(BlockFault fault) {
 }
 
 void keep_block(BankData& bank, int index, std::span<const std::uint8_t> data) {
-  const std::span<std::uint8_t> kept =
-      index == 0 ? std::span<std::uint8_t>(bank.name_block)
-                 : std::span<std::uint8_t>(bank.voices[static_cast<std::size_t>(index - 1)]);
+  const std::span<std::uint8_t> kept = block_data(bank, index);
   const std::size_t n = std::min(kept.size(), data.size());
   std::copy_n(data.begin(), n, kept.begin());
   std::fill(kept.begin() + static_cast<std::ptrdiff_t>(n), kept.end(), std::uint8_t{0});

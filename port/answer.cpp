@@ -54,10 +54,7 @@ Answer read_dump_blocks(InputStream& in, MessageReading& message) {
       case BlockFault::truncated:
       case BlockFault::status_byte: return damaged(ListStatus::unexpected_end);
     }
-    const std::span<std::uint8_t> kept =
-        read.index == 0
-            ? std::span<std::uint8_t>(answer.bank.name_block)
-            : std::span<std::uint8_t>(answer.bank.voices[static_cast<std::size_t>(read.index - 1)]);
+    const std::span<std::uint8_t> kept = block_data(answer.bank, read.index);
     if (block.data.size() != kept.size()) return damaged(ListStatus::block_size_error);
     std::copy(block.data.begin(), block.data.end(), kept.begin());
   }

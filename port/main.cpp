@@ -110,9 +110,7 @@ void print_failure(const bank::TransferResult& result, const bank::PortOptions& 
       break;
     case bank::Outcome::refused: bank::print_text(stderr, kRefused, {result.status_code}); break;
     case bank::Outcome::damaged:
-      bank::print_text(stderr, kDamaged,
-                       {bank::filled_text(bank::list_error_words(result.fault),
-                                          {std::string_view("the answer")})});
+      bank::print_text(stderr, kDamaged, {bank::fault_words(result.fault)});
       break;
     case bank::Outcome::differs: bank::print_text(stderr, kDiffers, {result.differences}); break;
     case bank::Outcome::port_error:

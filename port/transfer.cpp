@@ -117,11 +117,6 @@ Answer request_bank(Port& port, int bank_number, const TransferSettings& setting
   return answer;
 }
 
-// The fault of a damaged answer in syx2text's words.
-std::string fault_words(ListStatus fault) {
-  return filled_text(list_error_words(fault), {std::string_view("the answer")});
-}
-
 // Requests the bank and says what the answer means: done (with the bank in
 // `bank`), damaged (worth asking again), or an outcome that ends the
 // transfer.
@@ -153,6 +148,10 @@ BankData decoded(std::span<const std::uint8_t, kMessageSize> dump) {
 }
 
 }  // namespace
+
+std::string fault_words(ListStatus fault) {
+  return filled_text(list_error_words(fault), {std::string_view("the answer")});
+}
 
 std::string bank_differences(const BankData& sent, const BankData& back) {
   const bool name = !std::equal(sent.name_block.begin(), sent.name_block.begin() + kNameLength,

@@ -67,6 +67,9 @@ TransferResult send_bank(Port& port, std::span<const std::uint8_t, kMessageSize>
 TransferResult receive_bank(Port& port, int bank_number, const TransferSettings& settings,
                             BankData& bank, TransferLog& log);
 
+// The fault of a damaged answer in syx2text's words ("Checksum error..").
+std::string fault_words(ListStatus fault);
+
 // What differs between two banks, as a text names it: "the bank name",
 // "voice 3", "voices 3, 17-20", or both joined by " and "; empty when the
 // name and every voice byte are the same (bytes 7-31 of the bank-name
