@@ -18,14 +18,24 @@ struct OperatorParams {
   int tl, kst, vst, ksl, adj, dt1, mul, ksr, ar, mc, vsa, dr, dt2, sr, sl, rr;
 };
 
+constexpr int preset(VoiceField field) { return voice_field_layout(field).preset; }
+
 // One voice as given by the text. Values are kept as written; the builder
-// stores only as many low bits as each field is wide.
+// stores only as many low bits as each field is wide. The fields of the
+// EXT line start at their presets, so that a voice whose text has no EXT
+// line is built as it always was.
 struct VoiceParams {
   Name name;
   int spd, en, amd, sync, pmd;
   int fb, alg, pms, ams, form, trans;
   std::array<OperatorParams, kOperatorCount> op;
   int mon, por, cnt, pbr;
+  int on1 = preset(VoiceField::ON1), on2 = preset(VoiceField::ON2),
+      on3 = preset(VoiceField::ON3), on4 = preset(VoiceField::ON4);
+  int out = preset(VoiceField::OUT), usr = preset(VoiceField::USR);
+  // The free bits of each voice data byte, as a RAW line gives them (only
+  // the free bits of each byte are kept).
+  std::array<std::uint8_t, kVoiceDataSize> raw{};
 };
 
 // Voices 1-48 sit at indices 0-47. Index 48 is the spare record: it takes
@@ -36,7 +46,7 @@ inline constexpr int kSpareVoiceIndex = kVoiceCount;
 struct BankState {
   int system_number = 0;
   int bank_number = 0;
-  int reader_error = 0;               // 0-5, set when the reader stops at a fault
+  int reader_error = 0;               // 0-7, set when the reader stops at a fault
   std::int64_t definition_count = 0;  // voice header and parameter lines accepted
   Name bank_name{};                   // all zero until a bank name line is read
   std::array<VoiceParams, kVoiceCount + 1> voices{};
@@ -70,6 +80,12 @@ inline constexpr std::array<VoiceSlot, kVoiceFieldCount> kVoiceSlots{{
     {VoiceField::POR, &VoiceParams::por},
     {VoiceField::CNT, &VoiceParams::cnt},
     {VoiceField::PBR, &VoiceParams::pbr},
+    {VoiceField::ON1, &VoiceParams::on1},
+    {VoiceField::ON2, &VoiceParams::on2},
+    {VoiceField::ON3, &VoiceParams::on3},
+    {VoiceField::ON4, &VoiceParams::on4},
+    {VoiceField::OUT, &VoiceParams::out},
+    {VoiceField::USR, &VoiceParams::usr},
 }};
 
 inline constexpr std::array<OperatorSlot, kOperatorFieldCount> kOperatorSlots{{

@@ -155,20 +155,22 @@ void clear_name(Name& name) {
 
 // ---- Line kinds -----------------------------------------------------------
 
-enum class LineKind { other, bank_name, voice_header, lfo, voi, op, fnc };
+enum class LineKind { other, bank_name, voice_header, lfo, voi, op, fnc, ext, raw };
 
 struct Keyword {
   std::string_view text;
   LineKind kind;
 };
 
-constexpr std::array<Keyword, 6> kKeywords{{
+constexpr std::array<Keyword, 8> kKeywords{{
     {kBankNameKeyword, LineKind::bank_name},
     {kVoiceHeaderKeyword, LineKind::voice_header},
     {kLfoKeyword, LineKind::lfo},
     {kVoiKeyword, LineKind::voi},
     {kOperatorKeyword, LineKind::op},
     {kFncKeyword, LineKind::fnc},
+    {kExtKeyword, LineKind::ext},
+    {kRawKeyword, LineKind::raw},
 }};
 
 // Consumes the keyword at the cursor, if one is there. Otherwise returns
@@ -370,7 +372,17 @@ int read_voice_header_line(Reader& r, Cursor& c) {
   clear_name(name);
   if (colon) {
     advance(c);
-    skip_blanks(c);
+    // The listing writes "@NN: " and the name, so a name that begins with
+    // a space stands after two: read in exactly that form, the name begins
+    // after the first. Any other header skips the white space after its
+    // colon ("@1:  Piano" aligns names by hand).
+    const bool as_listed = c.p - number_start == 3 && is_digit(number_start[0]) &&
+                           is_digit(number_start[1]) && c.end - c.p >= 2 && c.p[0] == ' ' &&
+                           c.p[1] == ' ';
+    if (as_listed)
+      advance(c);
+    else
+      skip_blanks(c);
     if (!at_line_end(c)) read_name(r, c, name);
   }
   r.current = static_cast<int>(index);
@@ -394,6 +406,42 @@ int read_voice_line(Reader& r, Cursor& c, const std::array<VoiceField, N>& colum
       check_value(r, voice_field_layout(columns[i]), values[i], written_text(bounds, i));
     check_rest_of_line(r, c);
   }
+  return counted(r.state, kReaderOk);
+}
+
+// With warnings: a RAW value that sets bits a field holds, or that is
+// outside a byte, loses those bits.
+[[gnu::noinline, gnu::cold]] void check_raw_value(Reader& r, int offset, int value,
+                                                  std::span<const std::uint8_t> written) {
+  const int free_bits = free_voice_bits(static_cast<std::size_t>(offset));
+  if ((value & ~free_bits) == 0 && written_exactly(written, value)) return;
+  warn(r, WarningCode::raw_bits_not_free,
+       {decimal(written_number(written, value)), offset, free_bits, value & free_bits});
+}
+
+// "RAW:" and pairs of numbers: a voice data offset (0-63) and the value of
+// that byte's free bits. A later pair for a byte replaces an earlier one.
+int read_raw_line(Reader& r, Cursor& c) {
+  if (r.warnings != nullptr) note_parameter_line(r);
+  VoiceParams& voice = r.state.voices[static_cast<std::size_t>(r.current)];
+  std::array<std::uint8_t, kVoiceDataSize> raw = voice.raw;
+  bool any = false;
+  int offset = 0;
+  while (read_integer(c, offset)) {
+    const std::uint8_t* const value_start = c.p;
+    int value = 0;
+    if (!read_integer(c, value) || offset < 0 || offset >= static_cast<int>(raw.size()))
+      return kBadRawLine;
+    const auto at = static_cast<std::size_t>(offset);
+    raw[at] = static_cast<std::uint8_t>(value & free_voice_bits(at));
+    if (r.warnings != nullptr)
+      check_raw_value(r, offset, value,
+                      {value_start, static_cast<std::size_t>(c.p - value_start)});
+    any = true;
+  }
+  if (!any) return kBadRawLine;
+  voice.raw = raw;
+  if (r.warnings != nullptr) check_rest_of_line(r, c);
   return counted(r.state, kReaderOk);
 }
 
@@ -474,6 +522,8 @@ int read_line_body(Reader& r, Cursor& c, LineKind kind) {
     case LineKind::lfo: return read_voice_line(r, c, kLfoColumns, kBadLfoLine);
     case LineKind::voi: return read_voice_line(r, c, kVoiColumns, kBadVoiLine);
     case LineKind::fnc: return read_voice_line(r, c, kFncColumns, kBadFncLine);
+    case LineKind::ext: return read_voice_line(r, c, kExtColumns, kBadExtLine);
+    case LineKind::raw: return read_raw_line(r, c);
     case LineKind::op: return read_operator_line(r, c);
   }
   return kReaderOk;
@@ -500,13 +550,15 @@ int read_line(Reader& r, Cursor& c) {
 }  // namespace
 
 std::string_view reader_error_message(int code) {
-  static constexpr std::array<std::string_view, 6> kMessages{
+  static constexpr std::array<std::string_view, 8> kMessages{
       "none\n",
       "Instrument or Voicename are wrong\n",
       "LFO definition is wrong\n",
       "VOI definition is wrong\n",
       "OP definition is wrong\n",
       "FNC definition is wrong\n",
+      "EXT definition is wrong\n",
+      "RAW definition is wrong\n",
   };
   return code >= 0 && code < static_cast<int>(kMessages.size())
              ? kMessages[static_cast<std::size_t>(code)]

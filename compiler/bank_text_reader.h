@@ -22,6 +22,8 @@ enum ReaderError : int {
   kBadVoiLine = 3,
   kBadOperatorLine = 4,
   kBadFncLine = 5,
+  kBadExtLine = 6,
+  kBadRawLine = 7,
 };
 
 // The message for a reader error code; each ends with a newline.

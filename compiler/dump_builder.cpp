@@ -36,7 +36,8 @@ std::array<std::uint8_t, kVoiceDataSize> pack_voice(VoiceParams& voice) {
       pack_field(op_data, operator_field_layout(field), operator_slot(op, field));
     }
   }
-  set_fixed_voice_bits(data);
+  for (std::size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<std::uint8_t>(data[i] | (voice.raw[i] & free_voice_bits(i)));
   return data;
 }
 

@@ -24,6 +24,8 @@ std::string_view warning_text(WarningCode code) {
     case WarningCode::name_cut: return "name \"%s\" is cut to \"%s\"";
     case WarningCode::name_character: return "name character 0x%02X is stored as a space";
     case WarningCode::text_after_values: return "text after the last value is ignored";
+    case WarningCode::raw_bits_not_free:
+      return "RAW %s for byte %d sets bits outside the free bits 0x%02X; %d is stored";
   }
   return "";
 }

@@ -30,6 +30,7 @@ enum class WarningCode {
   name_cut,              // the name as written, what is kept
   name_character,        // the byte
   text_after_values,     //
+  raw_bits_not_free,     // value as written, byte, its free bits, stored
 };
 
 // A value of a warning, kept until the warning is printed.

@@ -18,13 +18,15 @@ namespace bank {
 
 // clang-format off
 // Per-voice parameters. Their order is the column order of the text lines
-// that carry them (LFO, VOI, FNC), and the order of the field table below.
+// that carry them (LFO, VOI, FNC, EXT), and the order of the field table
+// below.
 enum class VoiceField : std::uint8_t {
   EN, SPD, AMD, PMD, AMS, PMS, FORM, SYNC,  // LFO line
   ALG, FB, TRANS,                           // VOI line
   MON, POR, CNT, PBR,                       // FNC line
+  ON1, ON2, ON3, ON4, OUT, USR,             // EXT line
 };
-inline constexpr std::size_t kVoiceFieldCount = 15;
+inline constexpr std::size_t kVoiceFieldCount = 21;
 
 // Per-operator parameters, in the column order of the operator line.
 enum class OperatorField : std::uint8_t {
@@ -54,6 +56,10 @@ struct FieldLayout {
   // A listing shows a larger stored value as this one (the instrument knows
   // no CNT above 4 and no PBR above 12); -1 when every value is shown.
   std::int16_t listed_max = -1;
+  // The value a text that does not give the field stores. Only the fields
+  // of the EXT line have one other than 0; a listing shows that line only
+  // for a voice where one of them differs from it.
+  std::int16_t preset = 0;
 };
 
 namespace field_table {
@@ -61,13 +67,14 @@ namespace field_table {
 template <class Field>
 constexpr FieldLayout one(Field field, std::string_view label, std::uint8_t byte,
                           std::uint8_t shift, std::uint8_t width, std::int16_t lowest = 0,
-                          std::int16_t listed_max = -1) {
+                          std::int16_t listed_max = -1, std::int16_t preset = 0) {
   return FieldLayout{static_cast<std::uint8_t>(field),
                      label,
                      {BitPiece{byte, shift, width, 0}, BitPiece{}},
                      1,
                      lowest,
-                     listed_max};
+                     listed_max,
+                     preset};
 }
 
 using V = VoiceField;
@@ -92,6 +99,18 @@ inline constexpr std::array<FieldLayout, kVoiceFieldCount> kVoiceFields{{
     one(V::POR, "POR", 58, 0, 7),
     one(V::CNT, "CNT", 59, 4, 3, 0, 4),
     one(V::PBR, "PBR", 59, 0, 4, 0, 12),
+    // Bits 3-6 of byte 11 switch the operators on (1) or off, bit 3 the
+    // operator whose data comes first (OP1); editors send them as a voice
+    // parameter, and the sound chip's key-on register has this layout.
+    one(V::ON1, "ON1", 11, 3, 1, 0, -1, 1),
+    one(V::ON2, "ON2", 11, 4, 1, 0, -1, 1),
+    one(V::ON3, "ON3", 11, 5, 1, 0, -1, 1),
+    one(V::ON4, "ON4", 11, 6, 1, 0, -1, 1),
+    // The chip's two output bits, beside FB and ALG as in its register; the
+    // instrument's own voices hold both set.
+    one(V::OUT, "OUT", 12, 6, 2, 0, -1, 3),
+    // A free byte that editors let the owner set (one keeps a category there).
+    one(V::USR, "USR", 7, 0, 8),
 }};
 
 inline constexpr std::array<FieldLayout, kOperatorFieldCount> kOperatorFields{{
@@ -162,10 +181,42 @@ int unpack_field(std::span<const std::uint8_t> data, const FieldLayout& layout);
 std::span<std::uint8_t, kOperatorDataSize> operator_data(
     std::span<std::uint8_t, kVoiceDataSize> voice, int index);
 std::span<const std::uint8_t, kOperatorDataSize> operator_data(
-    std::span<const std::uint8_t, kListedVoiceBytes> voice, int index);
+    std::span<const std::uint8_t, kVoiceDataSize> voice, int index);
+// Voice data held in an array converts to both spans; it is written to.
+inline std::span<std::uint8_t, kOperatorDataSize> operator_data(
+    std::array<std::uint8_t, kVoiceDataSize>& voice, int index) {
+  return operator_data(std::span<std::uint8_t, kVoiceDataSize>(voice), index);
+}
 
-// Bits that belong to no parameter but are always set in voice data: byte 11
-// is 0x78 and bits 7-6 of byte 12 are ones.
-void set_fixed_voice_bits(std::span<std::uint8_t, kVoiceDataSize> voice);
+// Stores the preset of every voice field (all operators on, both output
+// bits set), as the compiler does for a voice whose text gives no EXT line.
+void set_preset_voice_bits(std::span<std::uint8_t, kVoiceDataSize> voice);
+
+// The bits of each voice data byte that a value of the text holds: the
+// name (bytes 0-6), the voice fields and the operator fields of all four
+// operators. What is left of a byte is free: no field holds it, and a
+// bank text carries it as it stands on a RAW line.
+constexpr std::array<std::uint8_t, kVoiceDataSize> held_voice_bits() {
+  std::array<std::uint8_t, kVoiceDataSize> held{};
+  const auto mark = [&held](std::size_t base, const FieldLayout& layout) {
+    for (std::size_t i = 0; i < layout.piece_count; ++i) {
+      const BitPiece& p = layout.pieces[i];
+      held[base + p.byte] = static_cast<std::uint8_t>(held[base + p.byte] |
+                                                      (((1U << p.width) - 1U) << p.shift));
+    }
+  };
+  for (std::size_t i = 0; i < kNameLength; ++i) held[i] = 0xFF;
+  for (const FieldLayout& layout : field_table::kVoiceFields) mark(0, layout);
+  for (std::size_t k = 0; k < kOperatorCount; ++k)
+    for (const FieldLayout& layout : field_table::kOperatorFields)
+      mark(kFirstOperatorOffset + kOperatorDataSize * k, layout);
+  return held;
+}
+inline constexpr std::array<std::uint8_t, kVoiceDataSize> kHeldVoiceBits = held_voice_bits();
+
+// The free bits of voice data byte `offset` (0-63).
+constexpr std::uint8_t free_voice_bits(std::size_t offset) {
+  return static_cast<std::uint8_t>(~kHeldVoiceBits[offset]);
+}
 
 }  // namespace bank

@@ -64,10 +64,13 @@ bool at_bank_dump_header(InputStream& in) {
   return read && read->form == MessageForm::bank_dump;
 }
 
-bool skip_to_bank_dump(InputStream& in) {
+bool skip_to_bank_dump(InputStream& in, bool& voice_data_passed) {
   while (skip_to_byte(in, kSysExStart)) {
     if (at_bank_dump_header(in)) return true;
-    consume(in, 1);
+    // Any other header, read as a scan of the whole file reads one. It
+    // consumes its F0 and data bytes only, so the F0 of a later bank dump
+    // is never passed.
+    if (read_message_header(in, kAnyVoiceMessage)) voice_data_passed = true;
   }
   return false;
 }

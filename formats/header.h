@@ -95,7 +95,9 @@ std::optional<MessageHeader> read_message_header(InputStream& in, const HeaderRu
 bool at_bank_dump_header(InputStream& in);
 
 // Passes over bytes up to the first bank-dump header, which is left to be
-// read; false when there is none.
-bool skip_to_bank_dump(InputStream& in);
+// read; false when there is none. `voice_data_passed` is set when the
+// header of another message of voice data (in any form a scan of the whole
+// file lists) was passed over on the way.
+bool skip_to_bank_dump(InputStream& in, bool& voice_data_passed);
 
 }  // namespace bank

@@ -9,6 +9,15 @@
 //   VOI: ALG FB TRANS
 //   OP<1-4>: MUL TL AR DR SL SR RR DT1 DT2 KST KSL KSR VST ADJ VSA MC
 //   FNC: MON POR CNT PBR
+//   EXT: ON1 ON2 ON3 ON4 OUT USR
+//   RAW: <byte> <value> [<byte> <value> ...]
+//
+// The EXT line carries the operator switches, the output bits and the user
+// code, and the RAW line the bits of the voice data that no value holds,
+// by byte offset in the 64-byte voice data; a listing writes each only for
+// a voice that needs it, so that every bit of a voice comes back as it was.
+// A voice without them gets all operators on, both output bits set and
+// user code 0, and no free bit set.
 //
 // Lines starting with '#' (comments, and the column labels that the written
 // form puts above each value line), blank lines and lines that begin with no
@@ -32,6 +41,8 @@ inline constexpr std::string_view kLfoKeyword = "LFO:";
 inline constexpr std::string_view kVoiKeyword = "VOI:";
 inline constexpr std::string_view kOperatorKeyword = "OP";  // then the number and ':'
 inline constexpr std::string_view kFncKeyword = "FNC:";
+inline constexpr std::string_view kExtKeyword = "EXT:";
+inline constexpr std::string_view kRawKeyword = "RAW:";
 
 // The columns of each parameter line are runs of the field enums, whose
 // order is the column order.
@@ -45,9 +56,12 @@ constexpr auto field_run() {
 inline constexpr auto kLfoColumns = field_run<VoiceField, VoiceField::EN, VoiceField::SYNC>();
 inline constexpr auto kVoiColumns = field_run<VoiceField, VoiceField::ALG, VoiceField::TRANS>();
 inline constexpr auto kFncColumns = field_run<VoiceField, VoiceField::MON, VoiceField::PBR>();
+inline constexpr auto kExtColumns = field_run<VoiceField, VoiceField::ON1, VoiceField::USR>();
 inline constexpr auto kOperatorColumns =
     field_run<OperatorField, OperatorField::MUL, OperatorField::MC>();
-static_assert(kLfoColumns.size() + kVoiColumns.size() + kFncColumns.size() == kVoiceFieldCount);
+static_assert(kLfoColumns.size() + kVoiColumns.size() + kFncColumns.size() +
+                  kExtColumns.size() ==
+              kVoiceFieldCount);
 static_assert(kOperatorColumns.size() == kOperatorFieldCount);
 
 // In the written form each value is printed with at least three digits and
@@ -57,6 +71,8 @@ static_assert(kOperatorColumns.size() == kOperatorFieldCount);
 //   "VOI: %03d %03d  %03d"
 //   "OP%d: %03d %03d ... %03d" (16 values)
 //   "FNC: %03d %03d %03d %03d"
+//   "EXT: %03d %03d %03d %03d %03d %03d"
+//   "RAW: %03d %03d" (a pair of numbers for each byte with free bits set)
 constexpr std::size_t written_gap(VoiceField field) {
   return field == VoiceField::FORM || field == VoiceField::SYNC || field == VoiceField::TRANS ? 2
                                                                                               : 1;
@@ -102,10 +118,14 @@ inline constexpr LabelLine kVoiLabelLine = label_line(kVoiKeyword.size(), kVoiCo
 inline constexpr LabelLine kOperatorLabelLine =
     label_line(kWrittenOperatorKeywordSize, kOperatorColumns);
 inline constexpr LabelLine kFncLabelLine = label_line(kFncKeyword.size(), kFncColumns);
+inline constexpr LabelLine kExtLabelLine = label_line(kExtKeyword.size(), kExtColumns);
 inline constexpr std::string_view kLfoLabels = kLfoLabelLine.view();
 inline constexpr std::string_view kVoiLabels = kVoiLabelLine.view();
 inline constexpr std::string_view kOperatorLabels = kOperatorLabelLine.view();
 inline constexpr std::string_view kFncLabels = kFncLabelLine.view();
+inline constexpr std::string_view kExtLabels = kExtLabelLine.view();
+// The comment line above a RAW line.
+inline constexpr std::string_view kRawLabels = "#    bits that no value above holds: byte, value\n";
 
 // A line as the reader takes it: its bytes before its end (the newline,
 // and a CR directly before it, so that texts written on any system read

@@ -35,14 +35,14 @@ void append_number(std::string& out, std::size_t gap, int value,
 }
 
 // A voice field as the listing shows it.
-int voice_value(std::span<const std::uint8_t, kListedVoiceBytes> block, VoiceField field) {
+int voice_value(std::span<const std::uint8_t, kVoiceDataSize> block, VoiceField field) {
   const FieldLayout& layout = voice_field_layout(field);
   return listed_value(layout, unpack_field(block, layout));
 }
 
 // One voice parameter line: the keyword and the columns' values.
 template <std::size_t N>
-void append_voice_line(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
+void append_voice_line(std::string& out, std::span<const std::uint8_t, kVoiceDataSize> block,
                        std::string_view keyword, const std::array<VoiceField, N>& columns) {
   out += keyword;
   for (const VoiceField field : columns)
@@ -51,7 +51,7 @@ void append_voice_line(std::string& out, std::span<const std::uint8_t, kListedVo
 }
 
 // "@NN: <name>", then the LFO and VOI lines with their label lines.
-void print_voice_header(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
+void print_voice_header(std::string& out, std::span<const std::uint8_t, kVoiceDataSize> block,
                         int number) {
   out += kVoiceHeaderKeyword;
   append_number(out, 0, number, 2);
@@ -65,7 +65,7 @@ void print_voice_header(std::string& out, std::span<const std::uint8_t, kListedV
 }
 
 // Operator `number` (1-4); operator 1 is preceded by the label line.
-void print_operator(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
+void print_operator(std::string& out, std::span<const std::uint8_t, kVoiceDataSize> block,
                     int number) {
   if (number == 1) out += kOperatorLabels;
   const auto data = operator_data(block, number - 1);
@@ -78,9 +78,37 @@ void print_operator(std::string& out, std::span<const std::uint8_t, kListedVoice
 }
 
 // The FNC label line and the FNC line.
-void print_functions(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block) {
+void print_functions(std::string& out, std::span<const std::uint8_t, kVoiceDataSize> block) {
   out += kFncLabels;
   append_voice_line(out, block, kFncKeyword, kFncColumns);
+}
+
+// The EXT line, for a voice where a field of it is not its preset, and the
+// RAW line, for a voice with free bits set: what the compiler would not
+// write by itself. A voice the compiler made needs neither.
+void print_extras(std::string& out, std::span<const std::uint8_t, kVoiceDataSize> block) {
+  bool ext = false;
+  for (const VoiceField field : kExtColumns) {
+    const FieldLayout& layout = voice_field_layout(field);
+    ext = ext || unpack_field(block, layout) != layout.preset;
+  }
+  if (ext) {
+    out += kExtLabels;
+    append_voice_line(out, block, kExtKeyword, kExtColumns);
+  }
+  std::uint8_t free_set = 0;
+  for (std::size_t i = 0; i < block.size(); ++i)
+    free_set = static_cast<std::uint8_t>(free_set | (block[i] & free_voice_bits(i)));
+  if (free_set == 0) return;
+  out += kRawLabels;
+  out += kRawKeyword;
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    const int bits = block[i] & free_voice_bits(i);
+    if (bits == 0) continue;
+    append_number(out, 1, static_cast<int>(i));
+    append_number(out, 1, bits);
+  }
+  out += '\n';
 }
 
 }  // namespace
@@ -91,11 +119,12 @@ void print_bank_name(std::string& out, std::span<const std::uint8_t, kListedBank
   out += "\n\n";
 }
 
-void append_voice(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
+void append_voice(std::string& out, std::span<const std::uint8_t, kVoiceDataSize> block,
                   int number) {
   print_voice_header(out, block, number);
   for (int k = 1; k <= kOperatorCount; ++k) print_operator(out, block, k);
   print_functions(out, block);
+  print_extras(out, block);
   out += '\n';
 }
 

@@ -17,8 +17,9 @@ namespace bank {
 // "FB-01:<name>" and an empty line; the name stops at its first zero byte.
 void print_bank_name(std::string& out, std::span<const std::uint8_t, kListedBankNameBytes> block);
 
-// A whole voice: header, four operators, functions and an empty line.
-void append_voice(std::string& out, std::span<const std::uint8_t, kListedVoiceBytes> block,
+// A whole voice: header, four operators, functions, the EXT and RAW lines
+// where the voice needs them, and an empty line.
+void append_voice(std::string& out, std::span<const std::uint8_t, kVoiceDataSize> block,
                   int number);
 
 }  // namespace bank

@@ -35,12 +35,17 @@ bool flush(Listing& listing) {
 }
 
 // The lines of block `index` (0: the bank name, 1-48: voice `index`), from
-// data that holds at least the bytes a listing shows.
+// data that holds at least the bytes a listing shows. Voice data bytes that
+// a short block does not carry are taken as zero, and bytes past the 64 of
+// voice data are none of the voice's.
 void append_block(std::string& text, int index, std::span<const std::uint8_t> data) {
-  if (index == 0)
+  if (index == 0) {
     print_bank_name(text, data.first<kListedBankNameBytes>());
-  else
-    append_voice(text, data.first<kListedVoiceBytes>(), index);
+    return;
+  }
+  std::array<std::uint8_t, kVoiceDataSize> voice{};
+  std::copy_n(data.begin(), std::min(data.size(), voice.size()), voice.begin());
+  append_voice(text, voice, index);
 }
 
 std::size_t listed_bytes(int index) {
@@ -170,7 +175,10 @@ std::string_view list_error_words(ListStatus status) {
 }
 
 ListStatus list_dump(InputStream& in, Listing& listing) {
-  std::optional<MessageReading> message = begin_message(in, kBankDumpListed);
+  // Looked at before it is read, so that a file that is no bank dump can
+  // still be scanned from its start.
+  std::optional<MessageReading> message;
+  if (at_bank_dump_header(in)) message = begin_message(in, kBankDumpListed);
   if (!message) return failed(in) ? ListStatus::read_error : ListStatus::not_bank_dump;
   if (listing.bank != nullptr) {
     listing.bank->system_number = message->header.system_number;
@@ -214,11 +222,24 @@ ScanSummary list_all(InputStream& in, Listing& listing) {
   return summary;
 }
 
+namespace {
+
+// A plain listing that found no bank dump where it looked: whether the rest
+// of the stream holds voice data that list_all would list.
+void look_for_voice_data(InputStream& in, ScanSummary& summary) {
+  bool passed = false;
+  const bool bank_dump_later = skip_to_bank_dump(in, passed);
+  summary.voice_data_elsewhere = bank_dump_later || passed;
+}
+
+}  // namespace
+
 ScanSummary list_file(InputStream& in, Listing& listing, bool all) {
   if (!is_midi_file(in)) {
     if (all) return list_all(in, listing);
     ScanSummary summary;
     summary.status = list_dump(in, listing);
+    if (summary.status == ListStatus::not_bank_dump) look_for_voice_data(in, summary);
     return summary;
   }
   // A Standard MIDI File: its System Exclusive bytes are listed as the bytes
@@ -235,7 +256,7 @@ ScanSummary list_file(InputStream& in, Listing& listing, bool all) {
       ++summary.warnings;
       if (!flush(listing)) summary.status = ListStatus::write_error;
     }
-  } else if (skip_to_bank_dump(sysex)) {
+  } else if (skip_to_bank_dump(sysex, summary.voice_data_elsewhere)) {
     summary.status = list_dump(sysex, listing);
   } else {
     summary.status = failed(sysex) ? ListStatus::read_error : ListStatus::not_bank_dump;

@@ -53,6 +53,9 @@ struct ScanSummary {
   std::int64_t messages = 0;           // messages of voice data, complete or not
   std::int64_t warnings = 0;           // damaged blocks and messages that ended early
   ListStatus status = ListStatus::ok;  // ok, read_error or write_error
+  // The plain listing of a file that is no bank dump: the file holds voice
+  // data that list_all lists.
+  bool voice_data_elsewhere = false;
 };
 
 // Lists every message of voice data in the stream, in any of its forms

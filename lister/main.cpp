@@ -28,6 +28,8 @@ constexpr std::string_view kMoreOptions =
     " --version  Print the version\n"
     "A Standard MIDI File is read for its System Exclusive data. See syx2text(1).\n";
 constexpr std::string_view kVersion = "syx2text %s\n";
+// After the error of a file that is no bank dump but holds voice data.
+constexpr std::string_view kTryAll = "Note: syx2text --all lists the voice data the file holds\n";
 
 // "Error: " and the words of the status; a failed write of the listing was
 // reported when standard output was closed.
@@ -53,6 +55,7 @@ int list(const char* path, bool all) {
   const bool written = bank::finish_standard_output();
   if (summary.status != bank::ListStatus::ok) {
     print_error(summary.status, path);
+    if (summary.voice_data_elsewhere) bank::print_text(stderr, kTryAll);
     return 1;
   }
   if (!written) return 1;

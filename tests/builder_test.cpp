@@ -56,7 +56,7 @@ TEST(Builder, UndefinedVoicesAndBankNameAreBlankButKeepFixedBits) {
   for (std::size_t v = 2; v <= 48; ++v) {
     std::array<std::uint8_t, bank::kVoiceDataSize> blank{};
     std::fill_n(blank.begin(), 7, ' ');
-    bank::set_fixed_voice_bits(blank);
+    bank::set_preset_voice_bits(blank);
     EXPECT_EQ(blocks[v], std::vector<std::uint8_t>(blank.begin(), blank.end())) << v;
   }
 }

@@ -13,7 +13,9 @@ namespace testing_support {
 VoiceData sample_voice(std::string_view name, int seed) {
   VoiceData data{};
   std::copy_n(name.begin(), std::min(name.size(), bank::kNameLength), data.begin());
-  for (std::size_t f = 0; f < bank::kVoiceFieldCount; ++f)
+  // The fields of the standard lines; those of the EXT line keep their
+  // presets, as in the instrument's own voices.
+  for (std::size_t f = 0; f < static_cast<std::size_t>(bank::VoiceField::ON1); ++f)
     bank::pack_field(data, bank::voice_field_layout(static_cast<bank::VoiceField>(f)),
                      seed * 7 + static_cast<int>(f) * 3);
   for (int op = 0; op < bank::kOperatorCount; ++op)
@@ -21,7 +23,7 @@ VoiceData sample_voice(std::string_view name, int seed) {
       bank::pack_field(bank::operator_data(data, op),
                        bank::operator_field_layout(static_cast<bank::OperatorField>(f)),
                        seed * 5 + op * 11 + static_cast<int>(f));
-  bank::set_fixed_voice_bits(data);
+  bank::set_preset_voice_bits(data);
   return data;
 }
 

@@ -13,8 +13,10 @@ namespace testing_support {
 
 using VoiceData = std::array<std::uint8_t, bank::kVoiceDataSize>;
 
-// Voice data with the given name and every field set from `seed`, so that
-// voices differ from one another; fixed bits set.
+// Voice data with the given name and every field of the standard lines set
+// from `seed`, so that voices differ from one another; the EXT line's
+// fields at their presets, no free bit set: a voice as the compiler writes
+// it.
 VoiceData sample_voice(std::string_view name, int seed);
 
 // A complete 6363-byte message.

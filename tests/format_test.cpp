@@ -253,10 +253,12 @@ std::vector<std::uint8_t> union_of_fields(std::size_t size, std::size_t count,
 
 TEST(FieldLayout, FieldsAreDisjointAndCoverExactlyTheParameterBits) {
   std::vector<std::uint8_t> expected_voice(bank::kVoiceDataSize);
+  expected_voice[7] = 0xFF;  // USR
   expected_voice[8] = 0xFF;
   expected_voice[9] = 0xFF;
   expected_voice[10] = 0xFF;
-  expected_voice[12] = 0x3F;
+  expected_voice[11] = 0x78;  // ON1-ON4
+  expected_voice[12] = 0xFF;  // OUT, FB, ALG
   expected_voice[13] = 0x73;
   expected_voice[14] = 0x60;
   expected_voice[15] = 0xFF;
@@ -265,9 +267,16 @@ TEST(FieldLayout, FieldsAreDisjointAndCoverExactlyTheParameterBits) {
   EXPECT_EQ(
       union_of_fields(bank::kVoiceDataSize, bank::kVoiceFieldCount, &bank::voice_field_layout),
       expected_voice);
+  const std::vector<std::uint8_t> op_bits{0x7F, 0xF0, 0xFF, 0xFF, 0xDF, 0xFF, 0xDF, 0xFF};
   EXPECT_EQ(union_of_fields(bank::kOperatorDataSize, bank::kOperatorFieldCount,
                             &bank::operator_field_layout),
-            (std::vector<std::uint8_t>{0x7F, 0xF0, 0xFF, 0xFF, 0xDF, 0xFF, 0xDF, 0xFF}));
+            op_bits);
+  // What no field holds is free, the RAW line's: name bytes are held whole.
+  for (std::size_t i = 0; i < bank::kVoiceDataSize; ++i) {
+    const bool op = i >= 16 && i < 48;
+    const int held = i < 7 ? 0xFF : op ? op_bits[i % 8] : expected_voice[i];
+    EXPECT_EQ(bank::free_voice_bits(i), 0xFF & ~held) << "byte " << i;
+  }
 }
 
 TEST(FieldLayout, WideValuesKeepTheirLowBitsAndSpareTheNeighbours) {
@@ -308,7 +317,7 @@ TEST(FieldLayout, KstBitsLieInTwoBytes) {
 
 TEST(FieldLayout, AllZeroVoiceStillCarriesItsFixedBits) {
   VoiceData voice{};
-  bank::set_fixed_voice_bits(voice);
+  bank::set_preset_voice_bits(voice);
   EXPECT_EQ(voice[11], 0x78);
   EXPECT_EQ(voice[12], 0xC0);
   // The fixed bits are data like any other: the checksum counts them.
@@ -344,10 +353,10 @@ TEST(WrittenForm, PrintsEveryLineInItsExactForm) {
       bank::pack_field(bank::operator_data(voice, op),
                        bank::operator_field_layout(static_cast<OperatorField>(f)),
                        static_cast<int>(f) + op);
-  bank::set_fixed_voice_bits(voice);
+  bank::set_preset_voice_bits(voice);
 
   std::string text;
-  bank::append_voice(text, std::span<const std::uint8_t>(voice).first<60>(), 7);
+  bank::append_voice(text, voice, 7);
   EXPECT_EQ(text,
             "@07: Horns\n"
             "#     EN SPD AMD PMD AMS PMS FORM SYNC\n"
@@ -377,7 +386,7 @@ TEST(WrittenForm, NamesStopAtTheFirstZeroByte) {
 
   VoiceData voice{};
   text.clear();
-  bank::append_voice(text, std::span<const std::uint8_t>(voice).first<60>(), 48);
+  bank::append_voice(text, voice, 48);
   EXPECT_EQ(text.substr(0, text.find('\n') + 1), "@48: \n");
 }
 

@@ -279,7 +279,10 @@ TEST_F(ListerCli, ControlBytesInNamesListAsSpaces) {
   EXPECT_EQ(r.out.substr(0, 14), "FB-01:A B C \n\n");
   EXPECT_NE(r.out.find("\n@01: Pi ano \n"), std::string::npos);
   EXPECT_NE(r.out.find("\n@02:  [2J\x7F\xE9\n"), std::string::npos);
-  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), testing_support::kListedBankLines);
+  // The 46 all-zero voices have every operator off and output bits 0 0:
+  // an EXT line each, under its label line.
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'),
+            testing_support::kListedBankLines + 2 * 46);
 }
 
 TEST_F(ListerCli, AllStatusesAndStreams) {
