@@ -1,7 +1,13 @@
-// Any accepted bank text, built, listed and read again, builds the same
-// message; written as a MIDI file (text2syx -m), it lists the same text. The listing shows CNT
-// above 4 as 4 and PBR above 12 as 12, and a voice name loses leading spaces when read: banks
-// outside those limits are not expected to come back unchanged and are passed over.
+// The round trip both ways. Any accepted bank text, built, listed and read
+// again, builds the same message; written as a MIDI file (text2syx -m), it
+// lists the same text. And a dump whose voice data are the input's bytes,
+// every bit as it comes, listed and compiled back, gives the same 48 voice
+// blocks. The listing shows CNT above 4 as 4 and PBR above 12 as 12, and
+// the builder sends control bytes and bytes from 0x80 up in names as
+// spaces: banks outside those limits are not expected to come back
+// unchanged, so texts that build them are passed over and dumps are made
+// within them.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +19,7 @@
 #include "compiler/bank_text_reader.h"
 #include "compiler/dump_builder.h"
 #include "compiler/midi_writer.h"
+#include "formats/bank_data.h"
 #include "formats/chunked_source.h"
 #include "formats/field_layout.h"
 #include "formats/input_stream.h"
@@ -20,16 +27,16 @@
 
 namespace {
 
+constexpr bank::VoiceField kListedLimits[] = {bank::VoiceField::CNT, bank::VoiceField::PBR};
+
 bool within_listed_limits(const bank::BankState& state) {
   for (int i = 0; i < bank::kVoiceCount; ++i) {
     const bank::VoiceParams& v = state.voices[static_cast<std::size_t>(i)];
-    for (const bank::VoiceField field : {bank::VoiceField::CNT, bank::VoiceField::PBR}) {
+    for (const bank::VoiceField field : kListedLimits) {
       const bank::FieldLayout& layout = bank::voice_field_layout(field);
       const int stored = bank::voice_value(v, field) & bank::field_max(bank::field_width(layout));
       if (bank::listed_value(layout, stored) != stored) return false;
     }
-    const std::string name(v.name.data(), bank::kNameLength);
-    if (name[0] == ' ' && name.find_first_not_of(' ') != std::string::npos) return false;
   }
   return true;
 }
@@ -39,15 +46,26 @@ std::int64_t read(std::span<const std::uint8_t> text, bank::BankState& state) {
   return bank::read_bank_text(in, state);
 }
 
+// The definitions a listing holds: 8 lines a voice, and its EXT and RAW lines.
+std::int64_t listed_definitions(const std::string& listing) {
+  std::int64_t count = bank::kVoiceCount * 8;
+  for (const char* keyword : {"\nEXT:", "\nRAW:"})
+    for (auto at = listing.find(keyword); at != std::string::npos; at = listing.find(keyword, at + 1))
+      ++count;
+  return count;
+}
+
 }  // namespace
 
 #include "fuzz_check.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+namespace {
+
+void text_round_trip(const std::uint8_t* data, std::size_t size) {
   auto first = std::make_unique<bank::BankState>();
-  if (read(std::span(data, size), *first) != 0) return 0;
+  if (read(std::span(data, size), *first) != 0) return;
   bank::build_bulk_dump(*first);  // names are cleaned here
-  if (!within_listed_limits(*first)) return 0;
+  if (!within_listed_limits(*first)) return;
 
   bank::InputStream in = bank::memory_input(first->message);
   bank::Listing listing;
@@ -56,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto second = std::make_unique<bank::BankState>();
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(listing.text.data());
   check(read(std::span(bytes, listing.text.size()), *second) == 0, "a listing does not read back");
-  check(second->definition_count == bank::kVoiceCount * 8, "a listing without 8 lines a voice");
+  check(second->definition_count == listed_definitions(listing.text),
+        "a listing without 8 lines a voice and its EXT and RAW lines");
   bank::build_bulk_dump(*second);
   check(first->message == second->message, "the listing compiles to another message");
 
@@ -66,5 +85,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(bank::list_file(midi_in, midi_listing, false).status == bank::ListStatus::ok &&
             midi_listing.text == listing.text,
         "the MIDI file lists another text");
+}
+
+void dump_round_trip(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return;
+  bank::BankData bank;
+  std::size_t next = 0;
+  for (auto& voice : bank.voices) {
+    for (std::uint8_t& byte : voice) byte = data[next++ % size];
+    for (std::size_t i = 0; i < bank::kNameLength; ++i)
+      if (bank::name_byte_sent_as_space(voice[i])) voice[i] = ' ';
+    for (const bank::VoiceField field : kListedLimits) {
+      const bank::FieldLayout& layout = bank::voice_field_layout(field);
+      bank::pack_field(voice, layout, bank::unpack_field(voice, layout) % (layout.listed_max + 1));
+    }
+  }
+  std::array<std::uint8_t, bank::kMessageSize> dump{};
+  bank::encode_bank_dump(bank, dump);
+
+  bank::InputStream in = bank::memory_input(dump);
+  bank::Listing listing;
+  check(bank::list_dump(in, listing) == bank::ListStatus::ok, "a random dump does not list");
+  auto state = std::make_unique<bank::BankState>();
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(listing.text.data());
+  bank::InputStream text = bank::chunked_input(std::span(bytes, listing.text.size()), 1 + size % 61);
+  check(bank::read_bank_text(text, *state) == 0, "the listing of a random dump does not read back");
+  bank::build_bulk_dump(*state);
+  const auto voices_at = static_cast<std::ptrdiff_t>(bank::kFirstVoiceBlockOffset);
+  check(std::equal(dump.begin() + voices_at, dump.end(), state->message.begin() + voices_at),
+        "a random dump's voices compile back to other bytes");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  text_round_trip(data, size);
+  dump_round_trip(data, size);
   return 0;
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "bank_text.h"
@@ -125,6 +127,39 @@ TEST(Builder, WideValuesAreCutToTheirFields) {
   EXPECT_EQ(v[21], 0x80);               // MC 3 -> 1
   EXPECT_EQ(v[58], 0x80);               // MON 3 -> 1, POR 128 -> 0
   EXPECT_EQ(v[59], 1 << 4 | 1);         // CNT 9 -> 1, PBR 17 -> 1
+}
+
+TEST(Builder, ExtAndRawLinesSetTheBitsTheyName) {
+  struct Row {
+    std::string lines;                                     // after "@1: X" and an OP1 line
+    std::vector<std::pair<std::size_t, int>> bytes;        // voice data offset, value
+  };
+  const Row rows[] = {
+      // No EXT line: all operators on, both output bits set, user code 0.
+      {"", {{7, 0x00}, {11, 0x78}, {12, 0xC0}, {16, 5}}},
+      {"EXT: 0 1 1 1 3 0\n", {{11, 0x70}}},  // OP1 off
+      {"EXT: 1 1 1 0 3 0\n", {{11, 0x38}}},  // OP4 off
+      {"EXT: 1 1 1 1 0 32\n", {{7, 0x20}, {11, 0x78}, {12, 0x00}}},
+      {"EXT: 1 0 1 0 2 0\n", {{11, 0x28}, {12, 0x80}}},
+      {"EXT: 3 2 -1 4 5 300\n", {{11, 0x28}, {12, 0x40}, {7, 300 & 0xFF}}},  // low bits
+      // RAW: the free bits of a byte; a field's bits stay the field's.
+      {"RAW: 16 128\n", {{16, 0x80 | 5}}},
+      {"RAW: 16 255 17 15\n", {{16, 0x80 | 5}, {17, 0x0F}}},
+      {"RAW: 11 135 48 1 11 1 63 200\n", {{11, 0x79}, {48, 1}, {63, 200}}},
+      {"RAW: 8 255 12 255 7 255\n", {{8, 0}, {12, 0xC0}, {7, 0}}},  // no free bit there
+      {"RAW: 016 128\nRAW: 16 0\n", {{16, 5}}},                    // the later line wins
+  };
+  for (const Row& row : rows) {
+    BankState state;
+    ASSERT_EQ(testing_support::read_text(
+                  "@1: X\nOP1: 0 5 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n" + row.lines, state),
+              0)
+        << row.lines;
+    bank::build_bulk_dump(state);
+    const std::vector<std::uint8_t> v = decode_blocks(state)[1];
+    for (const auto& [offset, value] : row.bytes)
+      EXPECT_EQ(v[offset], value) << row.lines << "byte " << offset;
+  }
 }
 
 TEST(Builder, NamesAreCleanedInPlace) {

@@ -373,6 +373,35 @@ TEST(WrittenForm, PrintsEveryLineInItsExactForm) {
             "\n");
 }
 
+TEST(WrittenForm, ExtAndRawLinesOnlyWhereTheVoiceNeedsThem) {
+  struct Row {
+    std::vector<std::pair<std::size_t, std::uint8_t>> bytes;  // set in a preset voice
+    std::string lines;                                        // after the FNC line
+  };
+  const std::string ext = "#    ON1 ON2 ON3 ON4 OUT USR\nEXT: ";
+  const std::string raw = "#    bits that no value above holds: byte, value\nRAW:";
+  const Row rows[] = {
+      {{}, ""},
+      {{{11, 0x70}}, ext + "000 001 001 001 003 000\n"},
+      {{{11, 0x38}, {12, 0x05}}, ext + "001 001 001 000 000 000\n"},
+      {{{7, 0x20}}, ext + "001 001 001 001 003 032\n"},
+      {{{16, 0x80}}, raw + " 016 128\n"},
+      {{{11, 0xF9}, {63, 5}}, raw + " 011 129 063 005\n"},
+      {{{11, 0x00}, {13, 0x8C}, {59, 0x80}},
+       ext + "000 000 000 000 003 000\n" + raw + " 013 140 059 128\n"},
+  };
+  for (const Row& row : rows) {
+    VoiceData voice{};
+    bank::set_preset_voice_bits(voice);
+    for (const auto& [offset, value] : row.bytes) voice[offset] = value;
+    std::string text;
+    bank::append_voice(text, voice, 1);
+    const std::size_t fnc = text.find("FNC: ");
+    ASSERT_NE(fnc, std::string::npos);
+    EXPECT_EQ(text.substr(text.find('\n', fnc) + 1), row.lines + "\n");
+  }
+}
+
 TEST(WrittenForm, NamesStopAtTheFirstZeroByte) {
   std::array<std::uint8_t, 8> bank_name{'A', 'B', 0, 'D', 'E', 'F', 'G', 'H'};
   std::string text;

@@ -125,6 +125,19 @@ TEST_F(ListerCli, RefusesWhatIsNotABulkDumpWithStatus1) {
     EXPECT_EQ(r.err, refused);
     EXPECT_EQ(r.status, 1);
   }
+  // Voice data in another form, or a bank dump after other bytes: --all
+  // lists it, and the error says so.
+  const std::string note = "Note: syx2text --all lists the voice data the file holds\n";
+  const std::string dump = as_string(sample_dump());
+  for (const std::string& bytes :
+       {testing_support::voice_ram_dump(sample_dump(), 3),
+        testing_support::single_voice(testing_support::sample_voice("One", 1), 0, 2),
+        "\xF0\xF0" + dump, std::string("\x00\xF0\x43\x75\x00\x00", 6) + dump}) {
+    RunResult r = list_bytes(bytes);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, refused + note);
+    EXPECT_EQ(r.status, 1);
+  }
 }
 
 TEST_F(ListerCli, ChecksumErrorKeepsWhatWasListed) {

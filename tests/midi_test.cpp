@@ -138,6 +138,16 @@ TEST(MidiFile, SysExOfEveryTrackListsAsASyxFile) {
     EXPECT_EQ(plain.summary.status, bank::ListStatus::ok);
     EXPECT_EQ(plain.text, list(kBank, false).text);
   }
+  // Without a bank dump the plain listing refuses the file, and tells
+  // whether --all lists voice data from it, as for its bytes in a .syx.
+  for (const auto& [syx, found] :
+       {std::pair{ram, true}, std::pair{"junk" + solo, true},
+        std::pair{std::string("junk\xF0\x43\x60\x04\xF7"), false}}) {
+    const Listed plain = list(kHeader + chunk("MTrk", sysex('\xF7', syx) + kEnd), false);
+    EXPECT_EQ(plain.summary.status, bank::ListStatus::not_bank_dump);
+    EXPECT_EQ(plain.summary.voice_data_elsewhere, found);
+    EXPECT_EQ(list(syx, false).summary.voice_data_elsewhere, found);
+  }
 }
 
 TEST(MidiFile, DamageEndsTheReadingWithItsOffset) {

@@ -250,6 +250,12 @@ TEST(Port, BankDifferencesNameWhatDiffers) {
   EXPECT_EQ(with({3, 17, 18, 19, 20}, false, false), "voices 3, 17-20");
   EXPECT_EQ(with({}, true, false), "the bank name");
   EXPECT_EQ(with({48, 1}, true, false), "the bank name and voices 1, 48");
+  // Every bit of a voice counts: an operator switched off, a free bit.
+  for (const auto& [offset, bit] : {std::pair{11, 0x08}, std::pair{16, 0x80}, std::pair{63, 1}}) {
+    bank::BankData b = a;
+    b.voices[4][static_cast<std::size_t>(offset)] ^= static_cast<std::uint8_t>(bit);
+    EXPECT_EQ(bank::bank_differences(a, b), "voice 5") << offset;
+  }
 }
 
 TEST(Port, CommandLineValuesAreStrict) {

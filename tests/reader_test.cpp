@@ -41,6 +41,13 @@ TEST(Reader, StopsAtTheFirstMalformedLineWithItsCode) {
       {"OPTION\n", 1, 4, 0},
       {"FNC: 1 2 3\n", 1, 5, 0},
       {"FNC: 1 2 + 3 4\n", 1, 5, 0},
+      {"@1: A\nEXT: 1 1 1\n", 2, 6, 1},
+      {"RAW: 16\n", 1, 7, 0},
+      {"RAW:\n", 1, 7, 0},
+      {"RAW: # no pairs\n", 1, 7, 0},
+      {"RAW: 16 128 48\n", 1, 7, 0},
+      {"RAW: 64 1\n", 1, 7, 0},
+      {"RAW: -1 1\n", 1, 7, 0},
       // The first fault wins; later lines are never read.
       {"\n\nVOI: 1 2 3\nFNC: 1\nLFO: 1\n", 4, 5, 1},
   };
@@ -53,6 +60,8 @@ TEST(Reader, StopsAtTheFirstMalformedLineWithItsCode) {
   EXPECT_EQ(bank::reader_error_message(1), "Instrument or Voicename are wrong\n");
   EXPECT_EQ(bank::reader_error_message(4), "OP definition is wrong\n");
   EXPECT_EQ(bank::reader_error_message(0), "none\n");
+  EXPECT_EQ(bank::reader_error_message(6), "EXT definition is wrong\n");
+  EXPECT_EQ(bank::reader_error_message(7), "RAW definition is wrong\n");
 }
 
 TEST(Reader, EmptyInputAndIgnoredLines) {
@@ -153,6 +162,25 @@ TEST(Reader, VoiceHeadersSelectVoicesOrTheSpareRecord) {
   EXPECT_EQ(state.voices[5].op[0].mul, 1);
   EXPECT_EQ(state.voices[5].op[3].mul, 1);
   EXPECT_EQ(state.voices[5].op[1].mul, 0);
+}
+
+TEST(Reader, ANameBeginsAfterOneSpaceOnlyInTheListedForm) {
+  // "@", two digits, ':' and two spaces is how a listing writes a name that
+  // begins with a space; every other header skips the blanks after ':'.
+  const std::pair<std::string, std::string> rows[] = {
+      {"@01:  Brass1", " Brass1"},   {"@01:     MO1", "    MO1"},
+      {"  @02:  Bass", " Bass\n "}, {"@01:        ", "       "},
+      {"@1:  Piano", "Piano\n "},    {"@001:  Piano", "Piano\n "},
+      {"@ 1:  Piano", "Piano\n "},   {"@01: \tPiano", "Piano\n "},
+      {"@01:Piano", "Piano\n "},     {"@+1:  Piano", "Piano\n "},
+  };
+  for (const auto& [header, name] : rows) {
+    BankState state;
+    ASSERT_EQ(read_text(header + "\nFNC: 1 2 3 4\n", state), 0) << header;
+    const std::size_t voice = header.find("@02") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(name_of(state.voices[voice].name), name) << header;
+    EXPECT_EQ(state.voices[voice].mon, 1) << header;  // the voice, not the spare record
+  }
 }
 
 TEST(Reader, BankNameLines) {

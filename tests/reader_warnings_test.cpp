@@ -70,6 +70,17 @@ struct Case {
 
 TEST(ReaderWarnings, EachSlipWithItsExactText) {
   const Case cases[] = {
+      // The EXT line's values are judged as every value; a RAW value may
+      // set only the free bits of its byte.
+      {"@1: A\nEXT: 2 1 1 1 4 256\nRAW: 16 128 16 1 48 255 8 0 11 -1 13 99999999999\n",
+       "Warning in line 2: ON1 2 is outside 0 to 1; 0 is stored\n"
+       "Warning in line 2: OUT 4 is outside 0 to 3; 0 is stored\n"
+       "Warning in line 2: USR 256 is outside 0 to 255; 0 is stored\n"
+       "Warning in line 3: RAW 1 for byte 16 sets bits outside the free bits 0x80; 0 is stored\n"
+       "Warning in line 3: RAW -1 for byte 11 sets bits outside the free bits 0x87; 135 is "
+       "stored\n"
+       "Warning in line 3: RAW 99999999999 for byte 13 sets bits outside the free bits 0x8C; "
+       "140 is stored\n"},
       // Lines that look like definitions but are ignored.
       {"0P3:" + kOp + "\nLfo: 1\n  FCN: 1\nfb-01:Bank\nFB-02:x\nLFOX: 1\nNote : x\n# a: b\n",
        "Warning in line 1: \"0P3:\" is not a keyword; the line is ignored\n"
