@@ -191,6 +191,16 @@ TEST(Port, FilesToSendAreToldByTheirFirstBytes) {
   ASSERT_TRUE(bank::read_text_for_dump(text, *state, false).accepted);
   bank::build_bulk_dump(*state);
   const std::vector<std::uint8_t> built(state->message.begin(), state->message.end());
+  // The bits of voices 1 and 2 beyond the standard lines are in the
+  // listing, and so in what a text sends.
+  bank::BankData back;
+  bank::Listing relisting;
+  relisting.bank = &back;
+  bank::InputStream relisted = bank::memory_input(built);
+  ASSERT_EQ(bank::list_dump(relisted, relisting), bank::ListStatus::ok);
+  for (const std::size_t offset : {7U, 11U, 12U, 16U})
+    for (const std::size_t v : {0U, 1U})
+      EXPECT_EQ(back.voices[v][offset], data.voices[v][offset]) << v + 1 << ", " << offset;
   bank::BankData other = data;
   other.system_number = 7;
   other.bank_number = 0;

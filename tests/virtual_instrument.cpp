@@ -24,6 +24,12 @@ bank::BankData sample_bank(int n) {
   for (int v = 0; v < bank::kVoiceCount; ++v)
     data.voices[static_cast<std::size_t>(v)] =
         sample_voice("V" + std::to_string(n) + "-" + std::to_string(v + 1), n * 50 + v);
+  // Voices as owners' banks hold them: an operator off and the output bits
+  // clear; a user code and a bit that no value holds.
+  data.voices[0][11] = 0x70;
+  data.voices[0][12] &= 0x3F;
+  data.voices[1][7] = 0x20;
+  data.voices[1][16] |= 0x80;
   return data;
 }
 
