@@ -7,8 +7,10 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 
@@ -173,9 +175,30 @@ constexpr int listed_value(const FieldLayout& layout, int value) {
 }
 
 // Stores the low bits of `value` into the field; other bits are untouched.
-void pack_field(std::span<std::uint8_t> data, const FieldLayout& layout, std::int32_t value);
+// Inline: the builder and the listing call these for every field of every
+// voice.
+inline void pack_field(std::span<std::uint8_t> data, const FieldLayout& layout, std::int32_t value) {
+  const auto bits = static_cast<std::uint32_t>(value);
+  for (std::size_t i = 0; i < layout.piece_count; ++i) {
+    const BitPiece& p = layout.pieces[i];
+    assert(p.byte < data.size());
+    const std::uint32_t mask = (1U << p.width) - 1U;
+    const std::uint32_t piece = (bits >> p.value_shift) & mask;
+    const std::uint32_t kept = data[p.byte] & ~(mask << p.shift);
+    data[p.byte] = static_cast<std::uint8_t>(kept | (piece << p.shift));
+  }
+}
 // Reads the field back as an unsigned number.
-int unpack_field(std::span<const std::uint8_t> data, const FieldLayout& layout);
+inline int unpack_field(std::span<const std::uint8_t> data, const FieldLayout& layout) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < layout.piece_count; ++i) {
+    const BitPiece& p = layout.pieces[i];
+    assert(p.byte < data.size());
+    const std::uint32_t mask = (1U << p.width) - 1U;
+    value |= ((static_cast<std::uint32_t>(data[p.byte]) >> p.shift) & mask) << p.value_shift;
+  }
+  return static_cast<int>(value);
+}
 
 // The operator data of operator `index` (0-3) inside voice data.
 std::span<std::uint8_t, kOperatorDataSize> operator_data(
@@ -217,6 +240,52 @@ inline constexpr std::array<std::uint8_t, kVoiceDataSize> kHeldVoiceBits = held_
 // The free bits of voice data byte `offset` (0-63).
 constexpr std::uint8_t free_voice_bits(std::size_t offset) {
   return static_cast<std::uint8_t>(~kHeldVoiceBits[offset]);
+}
+inline constexpr std::array<std::uint8_t, kVoiceDataSize> kFreeVoiceBits = [] {
+  std::array<std::uint8_t, kVoiceDataSize> free{};
+  for (std::size_t i = 0; i < free.size(); ++i) free[i] = free_voice_bits(i);
+  return free;
+}();
+
+// The bits of the fields of the EXT line (ON1 to USR), and their presets in
+// place: voice data whose `mask` bits are `bits` holds every one of them at
+// its preset, as the compiler writes a voice whose text has no EXT line.
+struct PresetBits {
+  std::array<std::uint8_t, kVoiceDataSize> mask{};
+  std::array<std::uint8_t, kVoiceDataSize> bits{};
+};
+inline constexpr PresetBits kExtPresets = [] {
+  PresetBits preset;
+  for (const FieldLayout& layout : field_table::kVoiceFields) {
+    if (layout.field < static_cast<std::uint8_t>(VoiceField::ON1)) continue;
+    for (std::size_t i = 0; i < layout.piece_count; ++i) {
+      const BitPiece& p = layout.pieces[i];
+      const auto ones = static_cast<unsigned>((1U << p.width) - 1U);
+      const auto value = (static_cast<unsigned>(layout.preset) >> p.value_shift) & ones;
+      preset.mask[p.byte] = static_cast<std::uint8_t>(preset.mask[p.byte] | (ones << p.shift));
+      preset.bits[p.byte] = static_cast<std::uint8_t>(preset.bits[p.byte] | (value << p.shift));
+    }
+  }
+  return preset;
+}();
+inline constexpr std::array<std::uint8_t, kVoiceDataSize> kNoBits{};
+
+// Whether any byte of `data` differs from `want` in the bits of `mask`:
+// eight bytes a step, as this is asked of every voice listed.
+inline bool differs_in(std::span<const std::uint8_t, kVoiceDataSize> data,
+                       const std::array<std::uint8_t, kVoiceDataSize>& mask,
+                       const std::array<std::uint8_t, kVoiceDataSize>& want) {
+  std::uint64_t differ = 0;
+  for (std::size_t i = 0; i < kVoiceDataSize; i += sizeof differ) {
+    std::uint64_t d = 0;
+    std::uint64_t m = 0;
+    std::uint64_t w = 0;
+    std::memcpy(&d, data.data() + i, sizeof d);
+    std::memcpy(&m, mask.data() + i, sizeof m);
+    std::memcpy(&w, want.data() + i, sizeof w);
+    differ |= (d & m) ^ w;
+  }
+  return differ != 0;
 }
 
 }  // namespace bank

@@ -23,13 +23,24 @@ void append_name(std::string& out, std::span<const std::uint8_t> bytes) {
 }
 
 // Appends `gap` spaces and `value` with at least `digits` digits, zero-padded
-// (printf's %0*d for a non-negative value).
-void append_number(std::string& out, std::size_t gap, int value,
+// (printf's %0*d for a non-negative value). Every value a listing prints is
+// below 1000 (a field holds at most 255): those are written digit by digit,
+// which is most of the listing's work.
+[[gnu::always_inline]] inline void append_number(std::string& out, std::size_t gap, int value,
                    std::size_t digits = kWrittenDigits) {
+  out.append(gap, ' ');
+  if (value >= 0 && value < 1000 && digits <= 3) {
+    const std::array<char, 3> text{static_cast<char>('0' + value / 100),
+                                   static_cast<char>('0' + value / 10 % 10),
+                                   static_cast<char>('0' + value % 10)};
+    const std::size_t significant = value >= 100 ? 3 : value >= 10 ? 2 : 1;
+    const std::size_t shown = std::max(significant, digits);
+    out.append(text.data() + text.size() - shown, shown);
+    return;
+  }
   std::array<char, 16> text{};
   const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
   const auto length = static_cast<std::size_t>(result.ptr - text.data());
-  out.append(gap, ' ');
   if (length < digits) out.append(digits - length, '0');
   out.append(text.data(), length);
 }
@@ -85,25 +96,20 @@ void print_functions(std::string& out, std::span<const std::uint8_t, kVoiceDataS
 
 // The EXT line, for a voice where a field of it is not its preset, and the
 // RAW line, for a voice with free bits set: what the compiler would not
-// write by itself. A voice the compiler made needs neither.
-void print_extras(std::string& out, std::span<const std::uint8_t, kVoiceDataSize> block) {
-  bool ext = false;
-  for (const VoiceField field : kExtColumns) {
-    const FieldLayout& layout = voice_field_layout(field);
-    ext = ext || unpack_field(block, layout) != layout.preset;
-  }
+// write by itself. A voice the compiler made needs neither, so this is out
+// of the common path.
+[[gnu::noinline, gnu::cold]] void print_extras(std::string& out,
+                                               std::span<const std::uint8_t, kVoiceDataSize> block,
+                                               bool ext, bool raw) {
   if (ext) {
     out += kExtLabels;
     append_voice_line(out, block, kExtKeyword, kExtColumns);
   }
-  std::uint8_t free_set = 0;
-  for (std::size_t i = 0; i < block.size(); ++i)
-    free_set = static_cast<std::uint8_t>(free_set | (block[i] & free_voice_bits(i)));
-  if (free_set == 0) return;
+  if (!raw) return;
   out += kRawLabels;
   out += kRawKeyword;
   for (std::size_t i = 0; i < block.size(); ++i) {
-    const int bits = block[i] & free_voice_bits(i);
+    const int bits = block[i] & kFreeVoiceBits[i];
     if (bits == 0) continue;
     append_number(out, 1, static_cast<int>(i));
     append_number(out, 1, bits);
@@ -124,7 +130,9 @@ void append_voice(std::string& out, std::span<const std::uint8_t, kVoiceDataSize
   print_voice_header(out, block, number);
   for (int k = 1; k <= kOperatorCount; ++k) print_operator(out, block, k);
   print_functions(out, block);
-  print_extras(out, block);
+  const bool ext = differs_in(block, kExtPresets.mask, kExtPresets.bits);
+  const bool raw = differs_in(block, kFreeVoiceBits, kNoBits);
+  if (ext || raw) print_extras(out, block, ext, raw);
   out += '\n';
 }
 

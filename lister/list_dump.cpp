@@ -43,8 +43,12 @@ void append_block(std::string& text, int index, std::span<const std::uint8_t> da
     print_bank_name(text, data.first<kListedBankNameBytes>());
     return;
   }
+  if (data.size() >= kVoiceDataSize) {
+    append_voice(text, data.first<kVoiceDataSize>(), index);
+    return;
+  }
   std::array<std::uint8_t, kVoiceDataSize> voice{};
-  std::copy_n(data.begin(), std::min(data.size(), voice.size()), voice.begin());
+  std::copy_n(data.begin(), data.size(), voice.begin());
   append_voice(text, voice, index);
 }
 
