@@ -72,7 +72,7 @@ std::array<std::uint8_t, kVoiceDataSize> pack_voice(VoiceParams& voice) {
 
 }  // namespace
 
-void build_bulk_dump(BankState& state) {
+BankData packed_bank(BankState& state) {
   BankData bank;
   bank.system_number = state.system_number;
   bank.bank_number = state.bank_number;
@@ -81,7 +81,9 @@ void build_bulk_dump(BankState& state) {
   for (int i = 0; i < kVoiceCount; ++i)
     bank.voices[static_cast<std::size_t>(i)] =
         pack_voice(state.voices[static_cast<std::size_t>(i)]);
-  encode_bank_dump(bank, state.message);
+  return bank;
 }
+
+void build_bulk_dump(BankState& state) { encode_bank_dump(packed_bank(state), state.message); }
 
 }  // namespace bank

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "bank_state.h"
+#include "formats/bank_data.h"
 
 namespace bank {
 
@@ -10,5 +11,8 @@ namespace bank {
 // (0x00-0x1F and 0x80-0xFF, among them the newline and zero bytes that short
 // names carry) are replaced by spaces in the state itself. Cannot fail.
 void build_bulk_dump(BankState& state);
+
+// The bank the message holds, as data: what build_bulk_dump encodes.
+BankData packed_bank(BankState& state);
 
 }  // namespace bank

@@ -19,7 +19,7 @@
 #include "formats/file_source.h"
 #include "formats/fixed_text.h"
 #include "formats/input_stream.h"
-#include "midi_writer.h"
+#include "formats/midi_writer.h"
 #include "options.h"
 #include "text_compile.h"
 

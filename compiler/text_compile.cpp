@@ -14,7 +14,12 @@ constexpr std::string_view kNotABankText = "It seems not be a FB-01 text\n";
 }  // namespace
 
 TextReading read_text_for_dump(InputStream& in, BankState& state, bool with_warnings) {
-  for (int i = 0; i < kVoiceCount; ++i) state.voices[static_cast<std::size_t>(i)] = {};
+  // Everything the reader fills starts afresh, so a state read into before
+  // (its name, definitions, voices, the spare record) counts for nothing.
+  state.reader_error = 0;
+  state.definition_count = 0;
+  state.bank_name = {};
+  state.voices = {};
   ReaderWarnings warnings;
   TextReading reading;
   reading.bad_line = read_bank_text(in, state, with_warnings ? &warnings : nullptr);

@@ -1,5 +1,7 @@
 #include "packet_schedule.h"
 
+#include <algorithm>
+
 namespace bank {
 
 std::array<std::uint8_t, 8> protect_off_message(int system_number) {
@@ -7,11 +9,6 @@ std::array<std::uint8_t, 8> protect_off_message(int system_number) {
           kBankDumpId, static_cast<std::uint8_t>(system_number),
           0x10,        0x21,
           0x00,        kSysExEnd};
-}
-
-std::array<std::uint8_t, 8> bank_request_message(int system_number, int bank_number) {
-  return {kSysExStart, kManufacturerId, kBankDumpId, static_cast<std::uint8_t>(system_number),
-          0x20,        0x00,            static_cast<std::uint8_t>(bank_number), kSysExEnd};
 }
 
 std::vector<TimedPacket> bank_dump_packets(std::span<const std::uint8_t, kMessageSize> dump,
@@ -29,6 +26,12 @@ std::vector<TimedPacket> bank_dump_packets(std::span<const std::uint8_t, kMessag
                        {block.begin(), block.end()}});
   }
   return packets;
+}
+
+std::chrono::microseconds silence_after(const std::vector<TimedPacket>& packets, std::size_t p) {
+  const std::chrono::microseconds spacing =
+      std::chrono::milliseconds(packets[p + 1].time_ms - packets[p].time_ms);
+  return std::max(spacing - wire_time(packets[p].bytes.size()), std::chrono::microseconds(0));
 }
 
 }  // namespace bank

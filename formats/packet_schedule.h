@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -16,11 +18,6 @@ namespace bank {
 // instrument ignores a bank dump while its memory is protected, as it is
 // after power-up.
 std::array<std::uint8_t, 8> protect_off_message(int system_number);
-
-// The request for bank `bank_number` (0-6: 0 and 1 are the user's banks, 2
-// to 6 the instrument's own): F0 43 75 0s 20 00 0b F7. The instrument
-// answers with the bank dump.
-std::array<std::uint8_t, 8> bank_request_message(int system_number, int bank_number);
 
 // After protect-off, the instrument is given 300 ms; each voice packet then
 // starts 160 ms after the one before: a voice block takes 42 ms at MIDI's
@@ -41,5 +38,19 @@ struct TimedPacket {
 std::vector<TimedPacket> bank_dump_packets(std::span<const std::uint8_t, kMessageSize> dump,
                                            int system_number,
                                            std::uint32_t gap_ms = kVoicePacketGapMs);
+
+// How long `bytes` bytes take on a MIDI cable: 10 bits a byte at 31,250
+// bits a second.
+constexpr std::chrono::microseconds wire_time(std::size_t bytes) {
+  return std::chrono::microseconds(320 * static_cast<std::int64_t>(bytes));
+}
+
+// The silence the schedule leaves between packet `p` (which must not be the
+// last) and the next one: from the end of its bytes on the wire to the next
+// packet's time. The instrument needs it to store what it got, so a sender
+// that is late with a packet keeps it after that packet, whatever the
+// times on the schedule: a stall delays the rest instead of squeezing the
+// next gap.
+std::chrono::microseconds silence_after(const std::vector<TimedPacket>& packets, std::size_t p);
 
 }  // namespace bank

@@ -18,11 +18,11 @@
 
 #include "compiler/bank_text_reader.h"
 #include "compiler/dump_builder.h"
-#include "compiler/midi_writer.h"
 #include "formats/bank_data.h"
 #include "formats/chunked_source.h"
 #include "formats/field_layout.h"
 #include "formats/input_stream.h"
+#include "formats/midi_writer.h"
 #include "lister/list_dump.h"
 
 namespace {
@@ -50,7 +50,8 @@ std::int64_t read(std::span<const std::uint8_t> text, bank::BankState& state) {
 std::int64_t listed_definitions(const std::string& listing) {
   std::int64_t count = bank::kVoiceCount * 8;
   for (const char* keyword : {"\nEXT:", "\nRAW:"})
-    for (auto at = listing.find(keyword); at != std::string::npos; at = listing.find(keyword, at + 1))
+    for (auto at = listing.find(keyword); at != std::string::npos;
+         at = listing.find(keyword, at + 1))
       ++count;
   return count;
 }
@@ -108,7 +109,8 @@ void dump_round_trip(const std::uint8_t* data, std::size_t size) {
   check(bank::list_dump(in, listing) == bank::ListStatus::ok, "a random dump does not list");
   auto state = std::make_unique<bank::BankState>();
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(listing.text.data());
-  bank::InputStream text = bank::chunked_input(std::span(bytes, listing.text.size()), 1 + size % 61);
+  bank::InputStream text =
+      bank::chunked_input(std::span(bytes, listing.text.size()), 1 + size % 61);
   check(bank::read_bank_text(text, *state) == 0, "the listing of a random dump does not read back");
   bank::build_bulk_dump(*state);
   const auto voices_at = static_cast<std::ptrdiff_t>(bank::kFirstVoiceBlockOffset);

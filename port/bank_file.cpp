@@ -1,18 +1,19 @@
 #include "bank_file.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <vector>
 
 #include "compiler/bank_state.h"
 #include "compiler/dump_builder.h"
-#include "compiler/midi_writer.h"
 #include "compiler/text_compile.h"
 #include "formats/file_services.h"
 #include "formats/file_source.h"
 #include "formats/fixed_text.h"
 #include "formats/midi_file.h"
+#include "formats/midi_writer.h"
 #include "lister/list_dump.h"
 
 namespace bank {
@@ -29,7 +30,7 @@ BankToSend read_bank_to_send(const char* path, bool warnings, std::optional<int>
   BankToSend result;
   std::FILE* file = open_file(path, "rb");
   if (file == nullptr) {
-    append_text(result.messages, kCannotOpenText, {path});
+    append_text(result.said, kCannotOpenText, {path});
     return result;
   }
   InputStream in = file_input(file);
@@ -43,13 +44,12 @@ BankToSend read_bank_to_send(const char* path, bool warnings, std::optional<int>
     const ListStatus status = list_file(in, listing, false).status;
     std::fclose(file);
     if (status != ListStatus::ok) {
-      append_text(result.messages, "Error: " + std::string(list_error_words(status)) + "\n",
-                  {path});
+      append_text(result.said, "Error: " + std::string(list_error_words(status)) + "\n", {path});
       return result;
     }
     if (system_number) bank.system_number = *system_number;
     if (bank_number) bank.bank_number = *bank_number;
-    encode_bank_dump(bank, result.dump);
+    result.bank = bank;
     result.ok = true;
     return result;
   }
@@ -58,13 +58,12 @@ BankToSend read_bank_to_send(const char* path, bool warnings, std::optional<int>
   state->bank_number = bank_number.value_or(0);
   const TextReading reading = read_text_for_dump(in, *state, warnings);
   std::fclose(file);
-  result.messages = reading.warnings;
+  result.said = reading.warnings;
   if (!reading.accepted) {
-    append_text_error(result.messages, reading, *state, path);
+    append_text_error(result.said, reading, *state, path);
     return result;
   }
-  build_bulk_dump(*state);
-  std::copy(state->message.begin(), state->message.end(), result.dump.begin());
+  result.bank = packed_bank(*state);
   result.ok = true;
   return result;
 }
@@ -97,6 +96,21 @@ bool write_received_bank(const std::string& path, const BankData& bank, std::str
     append_text(error, kCannotWriteText, {path});
     return false;
   }
+  return true;
+}
+
+bool can_write_received_bank(const std::string& path, std::string& error) {
+  if (path == "-") return true;
+  std::error_code ignored;
+  const bool existed = std::filesystem::exists(path, ignored);
+  // Opened to append, an existing file is left as it is.
+  std::FILE* out = open_file(path.c_str(), "ab");
+  if (out == nullptr) {
+    append_text(error, kCannotOpenText, {path});
+    return false;
+  }
+  std::fclose(out);
+  if (!existed) std::filesystem::remove(path, ignored);
   return true;
 }
 

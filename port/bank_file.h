@@ -7,23 +7,20 @@
 // as text2syx reads and builds it).
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <optional>
 #include <string>
 
 #include "formats/bank_data.h"
-#include "formats/message_layout.h"
 
 namespace bank {
 
 struct BankToSend {
   bool ok = false;
-  std::string messages;  // what text2syx or syx2text says of the file (warnings, the error)
-  std::array<std::uint8_t, kMessageSize> dump{};
+  std::string said;  // what text2syx or syx2text says of the file (warnings, the error)
+  BankData bank;
 };
 
-// Reads `path` into a dump to send. The dump's system and bank numbers are
+// Reads `path` into a bank to send. Its system and bank numbers are
 // `system_number` and `bank_number` when given; otherwise those the file
 // carries, and 0 and 0 for a text.
 BankToSend read_bank_to_send(const char* path, bool warnings, std::optional<int> system_number,
@@ -35,5 +32,10 @@ BankToSend read_bank_to_send(const char* path, bool warnings, std::optional<int>
 // not at all, with the care text2syx takes. Returns false, with the error
 // text in `error`, on failure.
 bool write_received_bank(const std::string& path, const BankData& bank, std::string& error);
+
+// Whether a received bank can be written to `path`, found before the bank
+// is asked for: false, with write_received_bank's error in `error`, for a
+// file that cannot be opened for writing. Nothing is left behind.
+bool can_write_received_bank(const std::string& path, std::string& error);
 
 }  // namespace bank

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cancel.h"
 #include "port.h"
 
 namespace bank {
@@ -20,13 +21,15 @@ enum class PortFault {
 struct PortOpening {
   std::unique_ptr<Port> port;
   PortFault fault = PortFault::none;
-  int error = 0;  // errno, with cannot_open
+  std::string words;  // cannot_open: the system's words for why
+  bool busy = false;  // cannot_open: another program holds the port
 };
 
-// Opens a port for writing, and for reading too with `with_input`. A
-// terminal is put in raw mode (no echo, no translation, its speed kept)
-// until the port is closed, when its settings are restored.
-PortOpening open_port(const std::string& name, bool with_input);
+// Opens a port for writing, and for reading too with `with_input`; its
+// waits end at `cancel`, which must outlive it. A terminal is put in raw
+// mode (no echo, no translation, its speed kept) until the port is closed,
+// when its settings are restored.
+PortOpening open_port(const std::string& name, bool with_input, const Cancel& cancel);
 
 // The raw MIDI ports of this system, as "hw:C,D,S" and the card's and the
 // subdevice's names.

@@ -1,7 +1,7 @@
 // Ports on POSIX systems. A port is a file descriptor opened without
 // blocking: writes wait for room with poll, reads wait for bytes with poll
-// until the deadline. A terminal (a serial port, a pseudo-terminal) is put
-// in raw mode and drained with tcdrain; a raw MIDI device of Linux is named
+// until the deadline, and each wait polls the cancel beside it. A terminal (a serial port, a
+// pseudo-terminal) is put in raw mode and drained with tcdrain; a raw MIDI device of Linux is named
 // by hw:C,D,S, opened as ALSA's own library opens it, and drained with its
 // own ioctl. No library is linked: only the kernel's interface is used.
 #include <fcntl.h>
@@ -11,13 +11,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <optional>
+#include <string_view>
 
 #include "device.h"
-#include "interrupts.h"
 
 #if __has_include(<sound/asound.h>)
 #include <sound/asound.h>
@@ -29,80 +31,116 @@
 namespace bank {
 namespace {
 
+std::string system_words(int error) { return std::strerror(error); }
+
+// What a read of 0 bytes means: a terminal in the mode set here, or any
+// other device, gives it only when the device behind it is gone.
+constexpr std::string_view kPortEnded = "the port reported its end";
+
 class DevicePort final : public Port {
  public:
-  DevicePort(int fd, bool raw_midi) : fd_(fd), raw_midi_(raw_midi) {
+  DevicePort(int fd, bool raw_midi, const Cancel& cancel)
+      : fd_(fd), raw_midi_(raw_midi), cancel_(cancel) {
     if (::tcgetattr(fd_, &saved_) == 0) {
       terminal_ = true;
       termios raw = saved_;
       ::cfmakeraw(&raw);  // the speed is left as it is
-      raw.c_cc[VMIN] = 0;
+      // At least one byte a read: with the descriptor not blocking, a read
+      // with nothing there fails with EAGAIN, and 0 means the end.
+      raw.c_cc[VMIN] = 1;
       raw.c_cc[VTIME] = 0;
       ::tcsetattr(fd_, TCSANOW, &raw);
     }
   }
-  ~DevicePort() override {
-    if (terminal_) ::tcsetattr(fd_, TCSANOW, &saved_);
-    ::close(fd_);
-  }
+  ~DevicePort() override { close(); }
 
-  // An interrupt ends only a wait for room: the F7 that closes a message
-  // cut short by one must still go out.
-  bool send(std::span<const std::uint8_t> bytes) override {
+  PortResult send(std::span<const std::uint8_t> bytes) override {
     while (!bytes.empty()) {
       const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
       if (n > 0) {
         bytes = bytes.subspan(static_cast<std::size_t>(n));
-      } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-        if (interrupted()) return false;
-        pollfd p{fd_, POLLOUT, 0};
-        ::poll(&p, 1, 100);
-      } else {
-        return false;
+        continue;
       }
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        return port_failure(system_words(errno));
+      if (!wait_for(POLLOUT, 1000)) return port_result(PortState::cancelled);
     }
     return drain();
   }
 
-  std::int64_t receive(std::span<std::uint8_t> room, Clock::time_point deadline) override {
+  PortResult receive(std::span<std::uint8_t> room, Clock::time_point deadline) override {
     for (;;) {
-      if (interrupted()) return 0;
       const ssize_t n = ::read(fd_, room.data(), room.size());
-      if (n > 0) return n;
-      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
+      if (n > 0) return port_result(PortState::ok, static_cast<std::size_t>(n));
+      if (n == 0) return port_failure(std::string(kPortEnded));
+      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        return port_failure(system_words(errno));
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-      if (left.count() <= 0) return 0;
-      pollfd p{fd_, POLLIN, 0};
-      ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 1000)));
+      if (left.count() <= 0) return port_result(PortState::deadline);
+      if (!wait_for(POLLIN, std::min<std::int64_t>(left.count(), 1000)))
+        return port_result(PortState::cancelled);
     }
   }
 
-  void discard_input() override {
+  PortResult discard_input() override {
     if (terminal_) ::tcflush(fd_, TCIFLUSH);
     std::uint8_t bytes[256];
-    while (::read(fd_, bytes, sizeof bytes) > 0) {
+    for (;;) {
+      const ssize_t n = ::read(fd_, bytes, sizeof bytes);
+      if (n > 0) continue;
+      if (n == 0) return port_failure(std::string(kPortEnded));
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return {};
+      if (errno != EINTR) return port_failure(system_words(errno));
     }
+  }
+
+  PortResult close() override {
+    if (fd_ < 0) return {};
+    PortResult result;
+    if (terminal_) {
+      // What is still pending is passed over before the settings come
+      // back, so that a terminal whose settings echo sends nothing back.
+      ::tcflush(fd_, TCIFLUSH);
+      if (::tcsetattr(fd_, TCSANOW, &saved_) != 0) result = port_failure(system_words(errno));
+    }
+    ::close(fd_);
+    fd_ = -1;
+    return result;
   }
 
  private:
-  bool drain() {
+  // Waits until the port is ready for `events`, for `limit_ms` at most;
+  // false when cancelled.
+  bool wait_for(short events, std::int64_t limit_ms) {
+    if (cancel_.cancelled()) return false;
+    pollfd p[2] = {{fd_, events, 0}, {cancel_.wake_fd(), POLLIN, 0}};
+    ::poll(p, 2, static_cast<int>(limit_ms));
+    return !cancel_.cancelled();
+  }
+
+  PortResult drain() {
     if (terminal_) {
       while (::tcdrain(fd_) != 0) {
-        if (errno != EINTR || interrupted()) return false;
+        if (errno != EINTR) return port_failure(system_words(errno));
+        if (cancel_.cancelled()) return port_result(PortState::cancelled);
       }
-      return true;
+      return {};
     }
 #if SYXPORT_HAVE_RAWMIDI
     if (raw_midi_) {
       int stream = SNDRV_RAWMIDI_STREAM_OUTPUT;
-      return ::ioctl(fd_, SNDRV_RAWMIDI_IOCTL_DRAIN, &stream) == 0 || errno == EINTR;
+      while (::ioctl(fd_, SNDRV_RAWMIDI_IOCTL_DRAIN, &stream) != 0) {
+        if (errno != EINTR) return port_failure(system_words(errno));
+        if (cancel_.cancelled()) return port_result(PortState::cancelled);
+      }
     }
 #endif
-    return true;
+    return {};
   }
 
   int fd_;
   bool raw_midi_;
+  const Cancel& cancel_;
   bool terminal_ = false;
   termios saved_{};
 };
@@ -136,11 +174,12 @@ std::optional<HwName> parse_hw_name(std::string_view name) {
 PortOpening failed_opening(PortFault fault, int error = 0) {
   PortOpening opening;
   opening.fault = fault;
-  opening.error = error;
+  if (error != 0) opening.words = system_words(error);
+  opening.busy = error == EBUSY;
   return opening;
 }
 
-PortOpening open_device(const char* path, bool with_input, bool raw_midi) {
+PortOpening open_device(const char* path, bool with_input, bool raw_midi, const Cancel& cancel) {
   const int flags = (with_input ? O_RDWR : O_WRONLY) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
   const int fd = ::open(path, flags);
   if (fd < 0) return failed_opening(PortFault::cannot_open, errno);
@@ -150,7 +189,7 @@ PortOpening open_device(const char* path, bool with_input, bool raw_midi) {
     return failed_opening(PortFault::not_a_port);
   }
   PortOpening opening;
-  opening.port = std::make_unique<DevicePort>(fd, raw_midi);
+  opening.port = std::make_unique<DevicePort>(fd, raw_midi, cancel);
   return opening;
 }
 
@@ -159,7 +198,7 @@ std::string control_path(int card) { return "/dev/snd/controlC" + std::to_string
 
 // As ALSA's library opens a subdevice: the card's control device is asked
 // to prefer it for the next open of the card's raw MIDI device.
-PortOpening open_hw(const HwName& hw, bool with_input) {
+PortOpening open_hw(const HwName& hw, bool with_input, const Cancel& cancel) {
   const int control = ::open(control_path(hw.card).c_str(), O_RDWR | O_CLOEXEC);
   if (control < 0) return failed_opening(PortFault::cannot_open, errno);
   int subdevice = hw.subdevice;
@@ -170,7 +209,7 @@ PortOpening open_hw(const HwName& hw, bool with_input) {
   }
   const std::string path =
       "/dev/snd/midiC" + std::to_string(hw.card) + "D" + std::to_string(hw.device);
-  PortOpening opening = open_device(path.c_str(), with_input, true);
+  PortOpening opening = open_device(path.c_str(), with_input, true, cancel);
   ::close(control);
   return opening;
 }
@@ -178,10 +217,10 @@ PortOpening open_hw(const HwName& hw, bool with_input) {
 
 }  // namespace
 
-PortOpening open_port(const std::string& name, bool with_input) {
+PortOpening open_port(const std::string& name, bool with_input, const Cancel& cancel) {
   if (const std::optional<HwName> hw = parse_hw_name(name)) {
 #if SYXPORT_HAVE_RAWMIDI
-    return open_hw(*hw, with_input);
+    return open_hw(*hw, with_input, cancel);
 #else
     return failed_opening(PortFault::no_hw_names);
 #endif
@@ -191,7 +230,7 @@ PortOpening open_port(const std::string& name, bool with_input) {
   struct stat st {};
   if (::stat(name.c_str(), &st) != 0) return failed_opening(PortFault::cannot_open, errno);
   if (!S_ISCHR(st.st_mode)) return failed_opening(PortFault::not_a_port);
-  return open_device(name.c_str(), with_input, false);
+  return open_device(name.c_str(), with_input, false, cancel);
 }
 
 std::vector<PortInfo> list_ports() {

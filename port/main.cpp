@@ -8,17 +8,17 @@
 // and nothing is sent on a failure found before the transfer.
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "bank_file.h"
+#include "cancel.h"
 #include "device.h"
+#include "formats/bank_codec.h"
 #include "formats/file_services.h"
 #include "formats/fixed_text.h"
-#include "interrupts.h"
 #include "lister/list_dump.h"
 #include "options.h"
 #include "transfer.h"
@@ -30,24 +30,14 @@ constexpr std::string_view kUsage =
     "Usage: %s send [options] PORT FILE\n"
     "       %s receive [options] PORT FILE\n"
     "       %s ports\n";
-constexpr std::string_view kMoreOptions =
+constexpr std::string_view kPorts =
     "\n"
     "PORT: a raw MIDI device, serial port or pseudo-terminal by its path, or\n"
     "hw:C,D[,S] as 'syxport ports' lists them. FILE: a bank text, a .syx bank\n"
     "dump or a MIDI file to send; for receive, a .syx, a .mid, - (standard\n"
     "output) or any other name for a bank text.\n"
-    "\n"
-    " -s N          System number N (0 - 15; send: default the file's, or 0)\n"
-    " -b N          Bank number N (0 - 6; send stores 0 or 1, default the file's)\n"
-    " -w            send: warn about what a bank text probably does not mean\n"
-    " --gap MS      send: milliseconds from one voice packet to the next (20 - 10000,\n"
-    "               default 160)\n"
-    " --tries N     Sends or requests in all (1 - 10, default 3)\n"
-    " --timeout S   Seconds for the instrument's answer (1 - 60, default 5)\n"
-    " --no-verify   send: do not read the bank back\n"
-    " --help        Print this help\n"
-    " --version     Print the version\n"
-    "See syxport(1).\n";
+    "\n";
+constexpr std::string_view kSeeManual = "See syxport(1).\n";
 constexpr std::string_view kVersion = "syxport %s\n";
 constexpr std::string_view kStored = "Bank %d stored and verified\n";
 constexpr std::string_view kSent = "Bank %d sent\n";
@@ -60,7 +50,8 @@ constexpr std::string_view kNoHwNames =
     "Error: Cannot open port %s: hw: names need Linux's raw MIDI devices; give the "
     "device's path\n";
 constexpr std::string_view kBankNotStorable =
-    "Error: Bank %d cannot be stored; only banks 0 and 1 can\n";
+    "Error: Bank %d cannot be stored; only banks 0 and 1 can\n"
+    "Give -b0 or -b1 to store it in one of them.\n";
 constexpr std::string_view kNoAnswer = "Error: No answer from the instrument on %s\n";
 constexpr std::string_view kCheckAfterSend =
     "The bank may well have arrived: check that the instrument's MIDI OUT is connected to\n"
@@ -71,24 +62,61 @@ constexpr std::string_view kCheckAfterRequest =
 constexpr std::string_view kRefused = "Error: The instrument refused the request (status 0x%02X)\n";
 constexpr std::string_view kDamaged = "Error: The bank from the instrument is damaged: %s\n";
 constexpr std::string_view kDiffers =
-    "Error: The bank read back differs from the bank sent in %s\n";
+    "Error: The bank read back differs from the bank sent in %s\n"
+    "The instrument may have dropped the dump: try a longer --gap (it was %d ms).\n";
 constexpr std::string_view kInterrupted = "Error: Interrupted\n";
 constexpr std::string_view kPortFailed = "Error: The port %s failed: %s\n";
+
+// The progress lines, drawn on a terminal and cleared when a step ends.
+constexpr std::string_view kSendingProgress = "\rSending the bank: packet %d of %d ";
+constexpr std::string_view kReceivingProgress = "\rReceiving the bank: %d of %d bytes ";
+constexpr std::string_view kEndOfProgress = "\r                                          \r";
+
+// A transfer's progress and warnings on standard error; the progress lines
+// only when it is a terminal.
+class StderrStatus final : public bank::TransferStatus {
+ public:
+  StderrStatus() : progress_(::isatty(STDERR_FILENO) == 1) {}
+  void packet_sent(int packet, int packet_count) override {
+    draw(kSendingProgress, {packet, packet_count});
+  }
+  void bytes_received(std::uint64_t count, int expected) override {
+    draw(kReceivingProgress, {count, expected});
+  }
+  void warning(const std::string& line) override {
+    step_done();
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+  }
+  void step_done() override {
+    if (progress_) bank::print_text(stderr, kEndOfProgress);
+    std::fflush(stderr);
+  }
+
+ private:
+  void draw(std::string_view text, std::initializer_list<bank::TextArg> args) {
+    if (!progress_) return;
+    bank::print_text(stderr, text, args);
+    std::fflush(stderr);
+  }
+  bool progress_;
+};
 
 void print_usage(std::FILE* stream, const char* program) {
   bank::print_text(stream, kUsage, {program, program, program});
 }
 
 // The port opened, or its error printed.
-std::unique_ptr<bank::Port> open_or_say(const std::string& name, bool with_input) {
-  bank::PortOpening opening = bank::open_port(name, with_input);
+std::unique_ptr<bank::Port> open_or_say(const std::string& name, bool with_input,
+                                        const bank::Cancel& cancel) {
+  bank::PortOpening opening = bank::open_port(name, with_input, cancel);
   switch (opening.fault) {
     case bank::PortFault::none: return std::move(opening.port);
     case bank::PortFault::not_a_port: bank::print_text(stderr, kNotAPort, {name}); break;
     case bank::PortFault::no_hw_names: bank::print_text(stderr, kNoHwNames, {name}); break;
     case bank::PortFault::cannot_open: {
-      std::string reason = std::strerror(opening.error);
-      if (opening.error == EBUSY) reason += kBusyHolder;
+      std::string reason = opening.words;
+      if (opening.busy) reason += kBusyHolder;
       bank::print_text(stderr, kCannotOpenPort, {name, reason});
       break;
     }
@@ -99,7 +127,7 @@ std::unique_ptr<bank::Port> open_or_say(const std::string& name, bool with_input
 // The message of a transfer that did not end well; the port's settings are
 // restored by then.
 void print_failure(const bank::TransferResult& result, const bank::PortOptions& options,
-                   int system_number, int port_error) {
+                   int system_number) {
   switch (result.outcome) {
     case bank::Outcome::done: break;
     case bank::Outcome::no_answer:
@@ -112,9 +140,11 @@ void print_failure(const bank::TransferResult& result, const bank::PortOptions& 
     case bank::Outcome::damaged:
       bank::print_text(stderr, kDamaged, {bank::fault_words(result.fault)});
       break;
-    case bank::Outcome::differs: bank::print_text(stderr, kDiffers, {result.differences}); break;
+    case bank::Outcome::differs:
+      bank::print_text(stderr, kDiffers, {result.differences, options.gap_ms});
+      break;
     case bank::Outcome::port_error:
-      bank::print_text(stderr, kPortFailed, {options.port, std::strerror(port_error)});
+      bank::print_text(stderr, kPortFailed, {options.port, result.port_words});
       break;
     case bank::Outcome::interrupted: bank::print_text(stderr, kInterrupted); break;
   }
@@ -130,36 +160,50 @@ bank::TransferSettings settings_of(const bank::PortOptions& options, int system_
   return settings;
 }
 
-bank::TransferLog log_on_stderr() {
-  bank::TransferLog log;
-  log.err = stderr;
-  log.progress = ::isatty(STDERR_FILENO) == 1;
-  return log;
+// Runs `transfer` on the port opened for it, with the interrupts caught
+// before the port opens and the port given back as it was found before
+// anything is said. False, with its error printed, when the port did not
+// open.
+template <typename Transfer>
+bool on_port(const bank::PortOptions& options, bool with_input, bank::TransferResult& result,
+             Transfer transfer) {
+  bank::Cancel cancel;
+  bank::cancel_on_interrupts(cancel);
+  const std::unique_ptr<bank::Port> port = open_or_say(options.port, with_input, cancel);
+  if (!port) return false;
+  bank::SystemTimekeeper time(cancel);
+  StderrStatus status;
+  result = transfer(*port, time, status);
+  const bank::PortResult closed = port->close();
+  if (result.outcome == bank::Outcome::done && closed.state == bank::PortState::failed) {
+    result.outcome = bank::Outcome::port_error;
+    result.port_words = closed.words;
+  }
+  if (result.outcome == bank::Outcome::done && cancel.cancelled())
+    result.outcome = bank::Outcome::interrupted;
+  return true;
 }
 
 int send(const bank::PortOptions& options) {
-  const bank::BankToSend file = bank::read_bank_to_send(options.file.c_str(), options.warnings,
-                                                        options.system_number, options.bank_number);
-  std::fwrite(file.messages.data(), 1, file.messages.size(), stderr);
+  bank::BankToSend file = bank::read_bank_to_send(options.file.c_str(), options.warnings,
+                                                  options.system_number, options.bank_number);
+  std::fwrite(file.said.data(), 1, file.said.size(), stderr);
   if (!file.ok) return 1;
-  const int system_number = file.dump[bank::kSystemNumberOffset];
-  const int bank_number = file.dump[bank::kBankNumberOffset];
-  if (bank_number > 1) {
+  const int system_number = file.bank.system_number;
+  const int bank_number = file.bank.bank_number;
+  if (!bank::bank_is_storable(bank_number)) {
     bank::print_text(stderr, kBankNotStorable, {bank_number});
     return 1;
   }
   bank::TransferResult result;
-  int port_error = 0;
-  {
-    const std::unique_ptr<bank::Port> port = open_or_say(options.port, options.verify);
-    if (!port) return 1;
-    bank::catch_interrupts();
-    bank::TransferLog log = log_on_stderr();
-    result = bank::send_bank(*port, file.dump, settings_of(options, system_number), log);
-    port_error = errno;
-  }  // the port's settings are restored here, before anything is said
+  const bool opened = on_port(
+      options, options.verify, result,
+      [&](bank::Port& port, bank::Timekeeper& time, bank::TransferStatus& status) {
+        return bank::send_bank(port, time, file.bank, settings_of(options, system_number), status);
+      });
+  if (!opened) return 1;
   if (result.outcome != bank::Outcome::done) {
-    print_failure(result, options, system_number, port_error);
+    print_failure(result, options, system_number);
     return 1;
   }
   bank::print_text(stdout, options.verify ? kStored : kSent, {bank_number});
@@ -167,28 +211,26 @@ int send(const bank::PortOptions& options) {
 }
 
 int receive(const bank::PortOptions& options) {
-  const int system_number = options.system_number.value_or(0);
+  const int system_number = options.system_number.value_or(bank::kSystemOption.preset);
+  std::string error;
+  if (!bank::can_write_received_bank(options.file, error)) {
+    std::fwrite(error.data(), 1, error.size(), stderr);
+    return 1;
+  }
   bank::TransferResult result;
   bank::BankData bank;
-  int port_error = 0;
-  {
-    const std::unique_ptr<bank::Port> port = open_or_say(options.port, true);
-    if (!port) return 1;
-    bank::catch_interrupts();
-    bank::TransferLog log = log_on_stderr();
-    result = bank::receive_bank(*port, options.bank_number.value_or(0),
-                                settings_of(options, system_number), bank, log);
-    port_error = errno;
-  }
+  const bool opened =
+      on_port(options, true, result,
+              [&](bank::Port& port, bank::Timekeeper& time, bank::TransferStatus& status) {
+                return bank::receive_bank(port, time,
+                                          options.bank_number.value_or(bank::kBankOption.preset),
+                                          settings_of(options, system_number), bank, status);
+              });
+  if (!opened) return 1;
   if (result.outcome != bank::Outcome::done) {
-    print_failure(result, options, system_number, port_error);
+    print_failure(result, options, system_number);
     return 1;
   }
-  if (bank::interrupted()) {
-    bank::print_text(stderr, kInterrupted);
-    return 1;
-  }
-  std::string error;
   if (!bank::write_received_bank(options.file, bank, error)) {
     std::fwrite(error.data(), 1, error.size(), stderr);
     return 1;
@@ -212,15 +254,19 @@ int ports() {
 int main(int argc, char** argv) {
   bank::prepare_process();
   const char* program = argc > 0 ? argv[0] : "syxport";
-  const std::optional<bank::PortOptions> options = bank::parse_port_options(argc, argv);
-  if (!options) {
+  const bank::ParsedOptions parsed = bank::parse_port_options(argc, argv);
+  if (!parsed.options) {
+    std::fwrite(parsed.error.data(), 1, parsed.error.size(), stderr);
     print_usage(stderr, program);
     return 1;
   }
+  const std::optional<bank::PortOptions>& options = parsed.options;
   switch (options->verb) {
     case bank::Verb::help:
       print_usage(stdout, program);
-      bank::print_text(stdout, kMoreOptions);
+      bank::print_text(stdout, kPorts);
+      bank::print_text(stdout, bank::options_help());
+      bank::print_text(stdout, kSeeManual);
       return bank::finish_standard_output() ? 0 : 1;
     case bank::Verb::version:
       bank::print_text(stdout, kVersion, {SYXBANK_VERSION});

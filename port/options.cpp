@@ -1,51 +1,101 @@
 #include "options.h"
 
 #include <charconv>
-#include <string_view>
 #include <vector>
+
+#include "formats/fixed_text.h"
 
 namespace bank {
 namespace {
 
-// A whole decimal number in [low, high], and nothing else.
-std::optional<int> strict_number(std::string_view text, int low, int high) {
+// The errors, kept word for word (see formats/fixed_text.h).
+constexpr std::string_view kBadNumber = "Error: %s %s is not a whole number from %d to %d\n";
+constexpr std::string_view kNoNumber = "Error: %s needs a number from %d to %d\n";
+constexpr std::string_view kUnknownOption = "Error: unknown option %s\n";
+constexpr std::string_view kSendOnly = "Error: %s is for send only\n";
+constexpr std::string_view kAlone = "Error: %s stands alone: %s %s\n";
+constexpr std::string_view kOperands = "Error: %s takes a PORT and a FILE\n";
+constexpr std::string_view kNoOperands = "Error: ports takes no operand\n";
+constexpr std::string_view kUnknownVerb =
+    "Error: unknown command %s; give send, receive or ports\n";
+
+constexpr std::string_view kOptionsHelp =
+    " -s N          System number N (%d - %d; send: default the file's, or %d)\n"
+    " -b N          Bank number N (%d - %d; send stores 0 or 1, default the file's)\n"
+    " -w            send: warn about what a bank text probably does not mean\n"
+    " --gap MS      send: milliseconds from one voice packet to the next (%d - %d,\n"
+    "               default %d)\n"
+    " --tries N     Sends or requests in all (%d - %d, default %d)\n"
+    " --timeout S   Seconds of silence before the instrument's answer is given up\n"
+    "               (%d - %d, default %d)\n"
+    " --no-verify   send: do not read the bank back\n"
+    " --help        Print this help\n"
+    " --version     Print the version\n";
+
+constexpr const NumberOption* kNumberOptions[] = {&kSystemOption, &kBankOption, &kGapOption,
+                                                  &kTriesOption, &kTimeoutOption};
+
+// A whole decimal number in the option's range, and nothing else.
+std::optional<int> strict_number(std::string_view text, const NumberOption& option) {
   int value = 0;
   if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
+  if (error != std::errc() || end != text.data() + text.size() || value < option.low ||
+      value > option.high)
     return std::nullopt;
   return value;
 }
 
-struct ValueOption {
-  std::string_view name;  // "-s" or "--gap"
-  int low;
-  int high;
-  bool send_only;
-};
+ParsedOptions usage_error(std::string_view text, std::initializer_list<TextArg> args = {}) {
+  return {std::nullopt, filled_text(text, args)};
+}
 
-constexpr ValueOption kValueOptions[] = {
-    {"-s", 0, 15, false},      {"-b", 0, 6, false},         {"--gap", 20, 10000, true},
-    {"--tries", 1, 10, false}, {"--timeout", 1, 60, false},
-};
+// The option `arg` names, with its value when the argument holds it.
+const NumberOption* find_option(std::string_view arg, std::string_view& value, bool& has_value) {
+  for (const NumberOption* option : kNumberOptions) {
+    if (!arg.starts_with(option->name)) continue;
+    const std::string_view rest = arg.substr(option->name.size());
+    if (rest.empty()) return option;
+    if (option->name.size() == 2) {
+      value = rest;
+      has_value = true;
+      return option;
+    }
+    if (rest.front() == '=') {
+      value = rest.substr(1);
+      has_value = true;
+      return option;
+    }
+  }
+  return nullptr;
+}
 
 }  // namespace
 
-std::optional<PortOptions> parse_port_options(int argc, const char* const* argv) {
+std::string options_help() {
+  return filled_text(kOptionsHelp,
+                     {kSystemOption.low, kSystemOption.high, kSystemOption.preset, kBankOption.low,
+                      kBankOption.high, kGapOption.low, kGapOption.high, kGapOption.preset,
+                      kTriesOption.low, kTriesOption.high, kTriesOption.preset, kTimeoutOption.low,
+                      kTimeoutOption.high, kTimeoutOption.preset});
+}
+
+ParsedOptions parse_port_options(int argc, const char* const* argv) {
   PortOptions options;
-  if (argc < 2) return std::nullopt;
+  if (argc < 2) return {};
+  const char* program = argv[0];
   const std::string_view verb = argv[1];
-  if (verb == "--help" && argc == 2) return options;
-  if (verb == "--version" && argc == 2) {
-    options.verb = Verb::version;
-    return options;
+  if (verb == "--help" || verb == "--version") {
+    if (argc != 2) return usage_error(kAlone, {verb, program, verb});
+    options.verb = verb == "--help" ? Verb::help : Verb::version;
+    return {options, ""};
   }
   if (verb == "ports") {
-    if (argc != 2) return std::nullopt;
+    if (argc != 2) return usage_error(kNoOperands);
     options.verb = Verb::ports;
-    return options;
+    return {options, ""};
   }
-  if (verb != "send" && verb != "receive") return std::nullopt;
+  if (verb != "send" && verb != "receive") return usage_error(kUnknownVerb, {verb});
   options.verb = verb == "send" ? Verb::send : Verb::receive;
   const bool send = options.verb == Verb::send;
 
@@ -61,49 +111,34 @@ std::optional<PortOptions> parse_port_options(int argc, const char* const* argv)
       options_end = true;
       continue;
     }
+    if (arg == "--help" || arg == "--version") return usage_error(kAlone, {arg, program, arg});
     if (arg == "-w" || arg == "--no-verify") {
-      if (!send) return std::nullopt;
+      if (!send) return usage_error(kSendOnly, {arg});
       if (arg == "-w") options.warnings = true;
       if (arg == "--no-verify") options.verify = false;
       continue;
     }
-    const ValueOption* found = nullptr;
     std::string_view value;
     bool has_value = false;
-    for (const ValueOption& option : kValueOptions) {
-      if (!arg.starts_with(option.name)) continue;
-      const std::string_view rest = arg.substr(option.name.size());
-      const bool short_form = option.name.size() == 2;
-      if (rest.empty()) {
-        found = &option;
-      } else if (short_form) {
-        found = &option;
-        value = rest;
-        has_value = true;
-      } else if (rest.front() == '=') {
-        found = &option;
-        value = rest.substr(1);
-        has_value = true;
-      }
-      if (found != nullptr) break;
-    }
-    if (found == nullptr || (found->send_only && !send)) return std::nullopt;
+    const NumberOption* option = find_option(arg, value, has_value);
+    if (option == nullptr) return usage_error(kUnknownOption, {arg});
+    if (option->send_only && !send) return usage_error(kSendOnly, {option->name});
     if (!has_value) {
-      if (i + 1 >= argc) return std::nullopt;
+      if (i + 1 >= argc) return usage_error(kNoNumber, {option->name, option->low, option->high});
       value = argv[++i];
     }
-    const std::optional<int> number = strict_number(value, found->low, found->high);
-    if (!number) return std::nullopt;
-    if (found->name == "-s") options.system_number = *number;
-    if (found->name == "-b") options.bank_number = *number;
-    if (found->name == "--gap") options.gap_ms = *number;
-    if (found->name == "--tries") options.tries = *number;
-    if (found->name == "--timeout") options.timeout_s = *number;
+    const std::optional<int> number = strict_number(value, *option);
+    if (!number) return usage_error(kBadNumber, {option->name, value, option->low, option->high});
+    if (option == &kSystemOption) options.system_number = *number;
+    if (option == &kBankOption) options.bank_number = *number;
+    if (option == &kGapOption) options.gap_ms = *number;
+    if (option == &kTriesOption) options.tries = *number;
+    if (option == &kTimeoutOption) options.timeout_s = *number;
   }
-  if (operands.size() != 2) return std::nullopt;
+  if (operands.size() != 2) return usage_error(kOperands, {verb});
   options.port = operands[0];
   options.file = operands[1];
-  return options;
+  return {options, ""};
 }
 
 }  // namespace bank

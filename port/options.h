@@ -7,30 +7,53 @@
 // --gap=40; "--" ends them. Unlike the other two programs, values are
 // strict: a value that is not a whole decimal number in its range, an
 // unknown option, an option of the other verb, a missing or extra operand
-// is a usage error.
+// is a usage error, and the error says which and why.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace bank {
 
 enum class Verb { send, receive, ports, help, version };
 
+// The options that take a number: each one's range and default, in one
+// place for the parser, the help text and the errors.
+struct NumberOption {
+  std::string_view name;  // "-s" or "--gap"
+  int low;
+  int high;
+  int preset;  // the default (for -s and -b, what is used without the file's)
+  bool send_only;
+};
+inline constexpr NumberOption kSystemOption{"-s", 0, 15, 0, false};
+inline constexpr NumberOption kBankOption{"-b", 0, 6, 0, false};
+inline constexpr NumberOption kGapOption{"--gap", 20, 10000, 160, true};
+inline constexpr NumberOption kTriesOption{"--tries", 1, 10, 3, false};
+inline constexpr NumberOption kTimeoutOption{"--timeout", 1, 60, 5, false};
+
 struct PortOptions {
   Verb verb = Verb::help;
   std::string port;
   std::string file;
-  std::optional<int> system_number;  // -s, 0-15
-  std::optional<int> bank_number;    // -b, 0-6
+  std::optional<int> system_number;  // -s
+  std::optional<int> bank_number;    // -b
   bool warnings = false;             // -w (send)
-  int gap_ms = 160;                  // --gap (send), 20-10000
-  int tries = 3;                     // --tries, 1-10
-  int timeout_s = 5;                 // --timeout, 1-60
-  bool verify = true;                // --no-verify (send) clears it
+  int gap_ms = kGapOption.preset;    // --gap (send)
+  int tries = kTriesOption.preset;
+  int timeout_s = kTimeoutOption.preset;  // --timeout: seconds of silence
+  bool verify = true;                     // --no-verify (send) clears it
 };
 
-// The options of `argv`, or nothing for a usage error.
-std::optional<PortOptions> parse_port_options(int argc, const char* const* argv);
+struct ParsedOptions {
+  std::optional<PortOptions> options;  // nothing for a usage error
+  std::string error;                   // why, as a line; empty when no reason is worth saying
+};
+
+ParsedOptions parse_port_options(int argc, const char* const* argv);
+
+// The help text's list of options, with the ranges and defaults above.
+std::string options_help();
 
 }  // namespace bank

@@ -5,45 +5,22 @@
 
 #include "answer.h"
 #include "formats/fixed_text.h"
-#include "interrupts.h"
+#include "lister/list_dump.h"
 
 namespace bank {
 namespace {
 
-// The transfers' warnings and progress lines, kept word for word (see
-// formats/fixed_text.h).
+// The transfers' warnings, kept word for word (see formats/fixed_text.h).
 constexpr std::string_view kSendingAgainDamaged =
     "Warning: the bank read back is damaged (%s); sending it again\n";
 constexpr std::string_view kSendingAgainDiffers =
     "Warning: the bank read back differs from the bank sent in %s; sending it again\n";
 constexpr std::string_view kRequestingAgain =
     "Warning: the bank from the instrument is damaged (%s); requesting it again\n";
-constexpr std::string_view kSendingProgress = "\rSending the bank: packet %d of %d ";
-constexpr std::string_view kReceivingProgress = "\rReceiving the bank: %d of %d bytes ";
-constexpr std::string_view kEndOfProgress = "\r                                          \r";
 
-void warn(TransferLog& log, std::string_view text, std::initializer_list<TextArg> args) {
-  std::string line;
-  append_text(line, text, args);
-  if (log.err != nullptr) {
-    if (log.progress) std::fputs(std::string(kEndOfProgress).c_str(), log.err);
-    std::fwrite(line.data(), 1, line.size(), log.err);
-    std::fflush(log.err);
-  } else {
-    log.warnings += line;
-  }
-}
-
-void progress(TransferLog& log, std::string_view text, std::initializer_list<TextArg> args) {
-  if (!log.progress || log.err == nullptr) return;
-  const std::string line = filled_text(text, args);
-  std::fwrite(line.data(), 1, line.size(), log.err);
-  std::fflush(log.err);
-}
-
-void end_progress(TransferLog& log) {
-  if (log.progress && log.err != nullptr) std::fputs(std::string(kEndOfProgress).c_str(), log.err);
-}
+// However the instrument goes on sending after a damaged answer, the wait
+// for its silence ends after this.
+constexpr std::chrono::seconds kLongestAnswer{10};
 
 TransferResult result_of(Outcome outcome, int sends) {
   TransferResult result;
@@ -52,156 +29,172 @@ TransferResult result_of(Outcome outcome, int sends) {
   return result;
 }
 
-// Sends the packets on their times, measured from one clock: each is
-// written whole and drained before the clock is looked at again, so a slow
-// write delays only its own packet. An interrupt inside the dump ends the
-// open System Exclusive message with F7.
-Outcome send_packets(Port& port, const std::vector<TimedPacket>& packets, TransferLog& log) {
-  const Clock::time_point start = Clock::now();
+TransferResult port_outcome(const PortResult& port, int sends) {
+  TransferResult result = result_of(
+      port.state == PortState::cancelled ? Outcome::interrupted : Outcome::port_error, sends);
+  result.port_words = port.words;
+  return result;
+}
+
+// Sends the packets, each no earlier than its time on the schedule and no
+// earlier than the schedule's silence after the packet before it actually
+// left: a packet that leaves late delays the rest, and every gap the
+// instrument needs is kept. Each is written whole and drained. An interrupt
+// inside the dump ends the open System Exclusive message with F7.
+PortResult send_packets(Port& port, Timekeeper& time, const std::vector<TimedPacket>& packets,
+                        TransferStatus& status) {
+  const Clock::time_point start = time.now();
+  Clock::time_point earliest = start;
   bool message_open = false;
   const auto packet_count = static_cast<int>(packets.size());
-  for (int p = 0; p < packet_count; ++p) {
-    const TimedPacket& packet = packets[static_cast<std::size_t>(p)];
-    const bool on_time = wait_until(start + std::chrono::milliseconds(packet.time_ms));
-    progress(log, kSendingProgress, {p + 1, packet_count});
-    if (!on_time || !port.send(packet.bytes)) {
-      const bool by_interrupt = interrupted();
+  for (std::size_t p = 0; p < packets.size(); ++p) {
+    const TimedPacket& packet = packets[p];
+    const Clock::time_point due =
+        std::max(start + std::chrono::milliseconds(packet.time_ms), earliest);
+    PortResult sent = port_result(PortState::cancelled);
+    if (time.wait_until(due)) {
+      status.packet_sent(static_cast<int>(p) + 1, packet_count);
+      sent = port.send(packet.bytes);
+    }
+    if (sent.state != PortState::ok) {
       if (message_open) {
         constexpr std::array<std::uint8_t, 1> kEnd{kSysExEnd};
         port.send(kEnd);
       }
-      end_progress(log);
-      return by_interrupt ? Outcome::interrupted : Outcome::port_error;
+      status.step_done();
+      return sent;
     }
     message_open = packet.bytes.back() != kSysExEnd;
+    if (p + 1 < packets.size()) earliest = time.now() + silence_after(packets, p);
   }
-  end_progress(log);
-  return Outcome::done;
+  status.step_done();
+  return {};
 }
 
 // The port's bytes as they are read, counted on the progress line.
 class CountedSource final : public ByteSource {
  public:
-  CountedSource(PortSource& source, TransferLog& log) : source_(source), log_(log) {}
+  CountedSource(PortSource& source, TransferStatus& status) : source_(source), status_(status) {}
   SourceRead read(std::span<std::uint8_t> room) override {
     const SourceRead read = source_.read(room);
     if (read.state == SourceState::bytes)
-      progress(log_, kReceivingProgress, {source_.received(), kMessageSize});
+      status_.bytes_received(source_.received(), static_cast<int>(kMessageSize));
     return read;
   }
 
  private:
   PortSource& source_;
-  TransferLog& log_;
+  TransferStatus& status_;
 };
 
-// Discards what the port holds, sends the bank request and reads the
-// answer, which must arrive whole within the timeout.
-Answer request_bank(Port& port, int bank_number, const TransferSettings& settings, TransferLog& log,
-                    Outcome& outcome) {
-  outcome = Outcome::done;
-  port.discard_input();
-  const auto request = bank_request_message(settings.system_number, bank_number);
-  if (!port.send(request)) {
-    outcome = interrupted() ? Outcome::interrupted : Outcome::port_error;
-    return {};
+// Reads and passes over what the port brings until it has been silent for
+// `quiet`: the rest of an answer that turned out damaged, so that the
+// instrument is not asked again while it talks, nor left talking.
+PortResult wait_for_quiet(Port& port, Timekeeper& time, std::chrono::milliseconds quiet) {
+  const Clock::time_point limit = time.now() + kLongestAnswer;
+  std::array<std::uint8_t, 256> room{};
+  for (;;) {
+    const PortResult read = port.receive(room, std::min(time.now() + quiet, limit));
+    if (read.state == PortState::deadline) return port.discard_input();
+    if (read.state != PortState::ok) return read;
+    if (time.now() >= limit) return port.discard_input();
   }
-  PortSource source(port, Clock::now() + settings.timeout);
-  CountedSource counted(source, log);
-  InputStream in = source_input(counted, 1024);
-  progress(log, kReceivingProgress, {0, kMessageSize});
-  Answer answer = read_answer(in);
-  end_progress(log);
-  if (interrupted()) outcome = Outcome::interrupted;
-  if (answer.kind == AnswerKind::read_error) outcome = Outcome::port_error;
-  return answer;
 }
 
-// Requests the bank and says what the answer means: done (with the bank in
-// `bank`), damaged (worth asking again), or an outcome that ends the
-// transfer.
-TransferResult read_back(Port& port, int bank_number, const TransferSettings& settings,
-                         BankData& bank, int sends, TransferLog& log) {
-  Outcome outcome = Outcome::done;
-  const Answer answer = request_bank(port, bank_number, settings, log, outcome);
-  TransferResult result = result_of(outcome, sends);
-  if (outcome != Outcome::done) return result;
+// Sends the bank request and says what the answer means: done (with the
+// bank in `bank`), damaged (worth asking again, once the instrument is
+// silent), or an outcome that ends the transfer.
+TransferResult read_back(Port& port, Timekeeper& time, int bank_number,
+                         const TransferSettings& settings, BankData& bank, int sends,
+                         TransferStatus& status) {
+  const PortResult discarded = port.discard_input();
+  if (discarded.state != PortState::ok) return port_outcome(discarded, sends);
+  const auto request = bank_request_message(settings.system_number, bank_number);
+  const PortResult requested = port.send(request);
+  if (requested.state != PortState::ok) return port_outcome(requested, sends);
+  PortSource source(port, time, settings.timeout);
+  CountedSource counted(source, status);
+  InputStream in = source_input(counted, 1024);
+  status.bytes_received(0, static_cast<int>(kMessageSize));
+  const Answer answer = read_answer(in);
+  status.step_done();
+  if (source.ended().state == PortState::cancelled || source.ended().state == PortState::failed)
+    return port_outcome(source.ended(), sends);
+  TransferResult result = result_of(Outcome::done, sends);
   switch (answer.kind) {
     case AnswerKind::none: result.outcome = Outcome::no_answer; break;
-    case AnswerKind::read_error: result.outcome = Outcome::port_error; break;
+    case AnswerKind::read_error: return port_outcome(source.ended(), sends);
     case AnswerKind::refused:
       result.outcome = Outcome::refused;
       result.status_code = answer.status_code;
       break;
-    case AnswerKind::damaged:
+    case AnswerKind::damaged: {
       result.outcome = Outcome::damaged;
       result.fault = answer.fault;
+      const PortResult quiet = wait_for_quiet(port, time, settings.quiet);
+      if (quiet.state != PortState::ok) return port_outcome(quiet, sends);
       break;
+    }
     case AnswerKind::bank: bank = answer.bank; break;
   }
   return result;
 }
 
-BankData decoded(std::span<const std::uint8_t, kMessageSize> dump) {
-  InputStream in = memory_input(dump);
-  return read_answer(in).bank;
+void warn(TransferStatus& status, std::string_view text, const std::string& arg) {
+  status.warning(filled_text(text, {arg}));
 }
 
 }  // namespace
 
-std::string fault_words(ListStatus fault) {
-  return filled_text(list_error_words(fault), {std::string_view("the answer")});
+std::string fault_words(BankFault fault) {
+  ListStatus status = ListStatus::read_error;
+  switch (fault) {
+    case BankFault::none: status = ListStatus::ok; break;
+    case BankFault::checksum: status = ListStatus::checksum_error; break;
+    case BankFault::block_size: status = ListStatus::block_size_error; break;
+    case BankFault::cut: status = ListStatus::unexpected_end; break;
+    case BankFault::read_error: status = ListStatus::read_error; break;
+  }
+  return filled_text(list_error_words(status), {std::string_view("the answer")});
 }
 
-std::string bank_differences(const BankData& sent, const BankData& back) {
-  const bool name = !std::equal(sent.name_block.begin(), sent.name_block.begin() + kNameLength,
-                                back.name_block.begin());
-  std::array<bool, kVoiceCount> voices{};
-  for (std::size_t v = 0; v < voices.size(); ++v) voices[v] = sent.voices[v] != back.voices[v];
-  int count = 0;
-  const std::string runs = number_runs(voices, count);
-  std::string text = name ? "the bank name" : "";
-  if (count == 0) return text;
-  if (name) text += " and ";
-  text += count == 1 ? "voice " : "voices ";
-  return text + runs;
-}
-
-TransferResult send_bank(Port& port, std::span<const std::uint8_t, kMessageSize> dump,
-                         const TransferSettings& settings, TransferLog& log) {
+TransferResult send_bank(Port& port, Timekeeper& time, const BankData& bank,
+                         const TransferSettings& settings, TransferStatus& status) {
+  std::array<std::uint8_t, kMessageSize> dump{};
+  encode_bank_dump(bank, dump);
   const std::vector<TimedPacket> packets =
       bank_dump_packets(dump, settings.system_number, settings.gap_ms);
-  const BankData sent = decoded(dump);
-  const int bank_number = dump[kBankNumberOffset];
   TransferResult last;
   for (int send = 1; send <= settings.tries; ++send) {
-    const Outcome sending = send_packets(port, packets, log);
-    if (sending != Outcome::done) return result_of(sending, send);
+    const PortResult sent = send_packets(port, time, packets, status);
+    if (sent.state != PortState::ok) return port_outcome(sent, send);
     if (!settings.verify) return result_of(Outcome::done, send);
-    if (!wait_until(Clock::now() + settings.settle)) return result_of(Outcome::interrupted, send);
+    if (!time.wait_until(time.now() + settings.settle))
+      return result_of(Outcome::interrupted, send);
     BankData back;
-    last = read_back(port, bank_number, settings, back, send, log);
+    last = read_back(port, time, bank.bank_number, settings, back, send, status);
     const bool again = send < settings.tries;
     if (last.outcome == Outcome::damaged) {
-      if (again) warn(log, kSendingAgainDamaged, {fault_words(last.fault)});
+      if (again) warn(status, kSendingAgainDamaged, fault_words(last.fault));
       continue;
     }
     if (last.outcome != Outcome::done) return last;
-    last.differences = bank_differences(sent, back);
+    last.differences = bank_differences(bank, back);
     if (last.differences.empty()) return last;
     last.outcome = Outcome::differs;
-    if (again) warn(log, kSendingAgainDiffers, {last.differences});
+    if (again) warn(status, kSendingAgainDiffers, last.differences);
   }
   return last;
 }
 
-TransferResult receive_bank(Port& port, int bank_number, const TransferSettings& settings,
-                            BankData& bank, TransferLog& log) {
+TransferResult receive_bank(Port& port, Timekeeper& time, int bank_number,
+                            const TransferSettings& settings, BankData& bank,
+                            TransferStatus& status) {
   TransferResult last;
   for (int request = 1; request <= settings.tries; ++request) {
-    last = read_back(port, bank_number, settings, bank, request, log);
+    last = read_back(port, time, bank_number, settings, bank, request, status);
     if (last.outcome != Outcome::damaged) return last;
-    if (request < settings.tries) warn(log, kRequestingAgain, {fault_words(last.fault)});
+    if (request < settings.tries) warn(status, kRequestingAgain, fault_words(last.fault));
   }
   return last;
 }

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "compiler/midi_writer.h"
 #include "dump_fixtures.h"
 #include "formats/chunked_source.h"
 #include "formats/input_stream.h"
 #include "formats/midi_file.h"
+#include "formats/midi_writer.h"
 #include "lister/list_dump.h"
 
 namespace {
@@ -140,9 +140,8 @@ TEST(MidiFile, SysExOfEveryTrackListsAsASyxFile) {
   }
   // Without a bank dump the plain listing refuses the file, and tells
   // whether --all lists voice data from it, as for its bytes in a .syx.
-  for (const auto& [syx, found] :
-       {std::pair{ram, true}, std::pair{"junk" + solo, true},
-        std::pair{std::string("junk\xF0\x43\x60\x04\xF7"), false}}) {
+  for (const auto& [syx, found] : {std::pair{ram, true}, std::pair{"junk" + solo, true},
+                                   std::pair{std::string("junk\xF0\x43\x60\x04\xF7"), false}}) {
     const Listed plain = list(kHeader + chunk("MTrk", sysex('\xF7', syx) + kEnd), false);
     EXPECT_EQ(plain.summary.status, bank::ListStatus::not_bank_dump);
     EXPECT_EQ(plain.summary.voice_data_elsewhere, found);

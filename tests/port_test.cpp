@@ -1,24 +1,27 @@
-// syxport's transfers in process, against the virtual instrument on a
-// pseudo-terminal, through the real device code; its command line and the
-// comparison of banks.
+// syxport's transfers in process against the instrument model on a clock
+// the test moves; the device code on a pseudo-terminal; the files sent, the
+// command line and the comparison of banks.
 #include <gtest/gtest.h>
 #include <termios.h>
 
+#include <array>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "compiler/dump_builder.h"
-#include "compiler/midi_writer.h"
 #include "compiler/text_compile.h"
 #include "dump_fixtures.h"
 #include "formats/input_stream.h"
+#include "formats/midi_writer.h"
 #include "formats/packet_schedule.h"
 #include "lister/list_dump.h"
+#include "memory_port.h"
 #include "port/bank_file.h"
+#include "port/cancel.h"
 #include "port/device.h"
 #include "port/options.h"
 #include "port/transfer.h"
@@ -29,18 +32,11 @@ namespace {
 
 using namespace std::chrono_literals;
 using bank::Outcome;
+using testing_support::InstrumentModel;
 using testing_support::InstrumentSettings;
+using testing_support::MemoryPort;
+using testing_support::TestClock;
 using testing_support::VirtualInstrument;
-
-// Short times against a matching instrument keep the tests fast.
-bank::TransferSettings fast(int tries = 3) {
-  bank::TransferSettings settings;
-  settings.gap_ms = 20;
-  settings.settle = 20ms;
-  settings.timeout = 1s;
-  settings.tries = tries;
-  return settings;
-}
 
 std::vector<std::uint8_t> dump_of(const bank::BankData& data) {
   std::vector<std::uint8_t> dump(bank::kMessageSize);
@@ -48,122 +44,288 @@ std::vector<std::uint8_t> dump_of(const bank::BankData& data) {
   return dump;
 }
 
-struct Sent {
-  bank::TransferResult result;
+// What a transfer reported as it went.
+class RecordedStatus final : public bank::TransferStatus {
+ public:
+  void packet_sent(int packet, int /*packet_count*/) override { packets = packet; }
+  void bytes_received(std::uint64_t /*count*/, int /*expected*/) override {}
+  void warning(const std::string& line) override { warnings += line; }
+  void step_done() override {}
+  int packets = 0;
   std::string warnings;
 };
 
-Sent send_to(VirtualInstrument& instrument, const std::vector<std::uint8_t>& dump,
-             const bank::TransferSettings& settings) {
-  bank::PortOpening opening = bank::open_port(instrument.port(), settings.verify);
-  EXPECT_EQ(opening.fault, bank::PortFault::none);
-  bank::TransferLog log;
-  Sent sent;
-  sent.result = bank::send_bank(
-      *opening.port, std::span<const std::uint8_t, bank::kMessageSize>(dump.data(), dump.size()),
-      settings, log);
-  sent.warnings = log.warnings;
-  return sent;
+// A transfer in memory against the instrument model, on the test's clock.
+struct Bench {
+  explicit Bench(const InstrumentSettings& instrument, testing_support::PortFaults faults = {})
+      : model(instrument), clock(cancel), port(model, clock, cancel, faults) {}
+  bank::Cancel cancel;
+  InstrumentModel model;
+  TestClock clock;
+  MemoryPort port;
+  RecordedStatus status;
+};
+
+std::chrono::milliseconds ms(bank::Clock::duration d) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(d);
 }
 
-TEST(Port, SendAgainstEachBehaviourOfTheInstrument) {
+TEST(Transfer, SendAgainstEachBehaviourOfTheInstrumentAndThePort) {
   struct Row {
     const char* what;
     InstrumentSettings instrument;
-    bank::TransferSettings settings;
+    testing_support::PortFaults faults;
+    int tries;
+    bool verify;
     Outcome outcome;
     int sends;
     int stored;
-    std::string detail;  // the differences, or the first warning's start
+    std::string detail;  // the first warning, the differences or the port's words
   };
-  InstrumentSettings dropped;
-  dropped.dropped_dumps = 1;
-  InstrumentSettings slow;
-  slow.min_block_gap = 60ms;
-  InstrumentSettings silent;
-  silent.silent = true;
-  InstrumentSettings refusing;
-  refusing.status_code = 0x2A;
-  InstrumentSettings damaging;
-  damaging.damaged_answers = 1;
-  InstrumentSettings always_damaged;
-  always_damaged.damaged_answers = 10;
-  InstrumentSettings noisy;
-  noisy.echo = true;
-  noisy.active_sensing = true;
-  InstrumentSettings other_system;
-  other_system.system_number = 5;
-  bank::TransferSettings unverified = fast();
-  unverified.verify = false;
-  bank::TransferSettings short_wait = fast();
-  short_wait.timeout = 300ms;
+  const auto with = [](auto change) {
+    InstrumentSettings settings;
+    change(settings);
+    return settings;
+  };
+  const auto faults = [](auto change) {
+    testing_support::PortFaults f;
+    change(f);
+    return f;
+  };
+  const InstrumentSettings real;
+  const InstrumentSettings silent = with([](auto& s) { s.silent = true; });
   const Row rows[] = {
-      {"a dropped first dump", dropped, fast(), Outcome::done, 2, 1,
-       "Warning: the bank read back differs from the bank sent in the bank name and voices 1-48"},
-      {"a gap it cannot take", slow, fast(2), Outcome::differs, 2, 0,
+      {"the real pace", real, {}, 3, true, Outcome::done, 1, 1, ""},
+      {"a packet 80 ms late", real, faults([](auto& f) {
+         f.stall_send = 6;
+         f.stall = 80ms;
+       }),
+       3, true, Outcome::done, 1, 1, ""},
+      {"a dropped first dump",
+       with([](auto& s) { s.dropped_dumps = 1; }),
+       {},
+       3,
+       true,
+       Outcome::done,
+       2,
+       1,
+       "Warning: the bank read back differs from the bank sent in the bank name and voices 1-48; "
+       "sending it again\n"},
+      {"a gap it cannot take",
+       with([](auto& s) { s.min_block_gap = 150ms; }),
+       {},
+       2,
+       true,
+       Outcome::differs,
+       2,
+       0,
        "the bank name and voices 1-48"},
-      {"silence", silent, fast(), Outcome::no_answer, 1, 1, ""},
-      {"a status message", refusing, fast(), Outcome::refused, 1, 1, ""},
-      {"one damaged answer", damaging, fast(), Outcome::done, 2, 2,
+      {"silence", silent, {}, 3, true, Outcome::no_answer, 1, 1, ""},
+      {"a status message",
+       with([](auto& s) { s.status_code = 0x2A; }),
+       {},
+       3,
+       true,
+       Outcome::refused,
+       1,
+       1,
+       ""},
+      {"one damaged answer",
+       with([](auto& s) { s.damaged_answers = 1; }),
+       {},
+       3,
+       true,
+       Outcome::done,
+       2,
+       2,
        "Warning: the bank read back is damaged (Checksum error..); sending it again\n"},
-      {"damaged answers", always_damaged, fast(2), Outcome::damaged, 2, 2, ""},
-      {"an echo and active sensing", noisy, fast(), Outcome::done, 1, 1, ""},
-      {"another system number", other_system, short_wait, Outcome::no_answer, 1, 0, ""},
-      {"no verification", silent, unverified, Outcome::done, 1, 1, ""},
+      {"damaged answers",
+       with([](auto& s) { s.damaged_answers = 10; }),
+       {},
+       2,
+       true,
+       Outcome::damaged,
+       2,
+       2,
+       ""},
+      {"an echo and active sensing",
+       with([](auto& s) {
+         s.echo = true;
+         s.active_sensing = true;
+       }),
+       {},
+       3,
+       true,
+       Outcome::done,
+       1,
+       1,
+       ""},
+      {"another system number",
+       with([](auto& s) { s.system_number = 5; }),
+       {},
+       3,
+       true,
+       Outcome::no_answer,
+       1,
+       0,
+       ""},
+      {"no verification", silent, {}, 3, false, Outcome::done, 1, 1, ""},
+      {"a port that fails in the dump", real, faults([](auto& f) { f.fail_send = 10; }), 3, true,
+       Outcome::port_error, 1, 0, "Input/output error"},
+      {"a port that fails in the answer", real, faults([](auto& f) { f.fail_receive = 40; }), 3,
+       true, Outcome::port_error, 1, 1, "Input/output error"},
+      {"an interrupt in the dump", real, faults([](auto& f) { f.cancel_after_send = 16; }), 3, true,
+       Outcome::interrupted, 1, 0, ""},
   };
   bank::BankData data = testing_support::sample_bank(4);
   data.bank_number = 0;
-  const std::vector<std::uint8_t> dump = dump_of(data);
-  // Each row on its own terminal, all at once: a send takes over a second.
-  std::vector<std::thread> threads;
-  for (const Row& row : rows)
-    threads.emplace_back([&row, &dump] {
-      VirtualInstrument instrument(row.instrument);
-      const Sent sent = send_to(instrument, dump, row.settings);
-      EXPECT_EQ(sent.result.outcome, row.outcome) << row.what;
-      EXPECT_EQ(sent.result.sends, row.sends) << row.what;
-      EXPECT_EQ(instrument.wait_for_dumps(row.stored, 500ms), row.stored) << row.what;
-      if (row.outcome == Outcome::differs) {
-        EXPECT_EQ(sent.result.differences, row.detail) << row.what;
-      }
-      if (row.outcome == Outcome::refused) {
-        EXPECT_EQ(sent.result.status_code, 0x2A);
-      }
-      if (row.outcome == Outcome::damaged) {
-        EXPECT_EQ(sent.result.fault, bank::ListStatus::checksum_error) << row.what;
-      }
-      EXPECT_EQ(
-          sent.warnings.substr(0, row.detail.size()),
-          row.outcome == Outcome::done ? row.detail : sent.warnings.substr(0, row.detail.size()))
-          << row.what;
-    });
-  for (std::thread& thread : threads) thread.join();
+  constexpr int packet_count = 2 + bank::kVoiceCount;  // protect off, the name, the voices
+  for (const Row& row : rows) {
+    Bench bench(row.instrument, row.faults);
+    bank::TransferSettings settings;
+    settings.tries = row.tries;
+    settings.verify = row.verify;
+    const auto started = bench.clock.now();
+    const bank::TransferResult result =
+        bank::send_bank(bench.port, bench.clock, data, settings, bench.status);
+    EXPECT_EQ(result.outcome, row.outcome) << row.what;
+    EXPECT_EQ(result.sends, row.sends) << row.what;
+    EXPECT_EQ(bench.model.dumps_stored(), row.stored) << row.what;
+    EXPECT_EQ(bench.model.spoken_over(), 0) << row.what;  // never asked while it talks
+    if (row.outcome == Outcome::done) {
+      EXPECT_EQ(bench.status.warnings, row.detail) << row.what;
+      EXPECT_EQ(bench.model.bank(0).voices, data.voices) << row.what;
+      // Every gap the schedule gives is kept, however late a packet left.
+      EXPECT_GE(ms(bench.model.least_block_gap()).count(), 117) << row.what;
+    }
+    if (row.outcome == Outcome::differs) {
+      EXPECT_EQ(result.differences, row.detail) << row.what;
+    }
+    if (row.outcome == Outcome::port_error) {
+      EXPECT_EQ(result.port_words, row.detail) << row.what;
+    }
+    if (row.outcome == Outcome::refused) {
+      EXPECT_EQ(result.status_code, 0x2A) << row.what;
+    }
+    if (row.outcome == Outcome::damaged) {
+      EXPECT_EQ(result.fault, bank::BankFault::checksum) << row.what;
+    }
+    const std::vector<std::uint8_t> received = bench.model.received();
+    if (row.outcome == Outcome::interrupted || row.faults.fail_send != 0) {
+      // The open dump is closed with F7, and the rest is not sent.
+      ASSERT_FALSE(received.empty()) << row.what;
+      EXPECT_EQ(received.back(), bank::kSysExEnd) << row.what;
+      EXPECT_LT(bench.status.packets, packet_count) << row.what;
+    }
+    if (row.what == std::string("a packet 80 ms late")) {
+      // The stall delays the rest: the schedule, the settling and the
+      // answer at MIDI's rate, and the stall on top.
+      const auto took = ms(bench.clock.now() - started).count();
+      EXPECT_GE(took, 300 + 48 * 160 + 1000 + 2036 + 80) << row.what;
+      EXPECT_LE(took, 300 + 48 * 160 + 1000 + 2036 + 80 + 100) << row.what;
+    }
+  }
 }
 
-TEST(Port, ReceiveFetchesEveryBankWhateverComesAround_It) {
+TEST(Transfer, ReceiveFetchesEveryBankWhateverComesAroundIt) {
   InstrumentSettings noisy;
   noisy.echo = true;
   noisy.active_sensing = true;
   noisy.system_number = 9;
   noisy.damaged_answers = 1;
-  VirtualInstrument instrument(noisy);
-  bank::PortOpening opening = bank::open_port(instrument.port(), true);
-  ASSERT_EQ(opening.fault, bank::PortFault::none);
-  bank::TransferSettings settings = fast();
+  Bench bench(noisy);
+  bank::TransferSettings settings;
   settings.system_number = 9;
+  // A second of silence is enough however long the answer takes.
+  settings.timeout = 1s;
   for (int n = 0; n <= 6; ++n) {
     bank::BankData received;
-    bank::TransferLog log;
+    const std::string warned = bench.status.warnings;
     const bank::TransferResult result =
-        bank::receive_bank(*opening.port, n, settings, received, log);
+        bank::receive_bank(bench.port, bench.clock, n, settings, received, bench.status);
     ASSERT_EQ(result.outcome, Outcome::done) << n;
-    // The first answer was damaged and requested again.
+    // The first answer was damaged and requested again once it had ended.
     EXPECT_EQ(result.sends, n == 0 ? 2 : 1) << n;
-    EXPECT_EQ(log.warnings.empty(), n != 0) << n;
-    bank::BankData held = instrument.bank(n);
+    EXPECT_EQ(bench.status.warnings == warned, n != 0) << n;
+    bank::BankData held = bench.model.bank(n);
     held.system_number = 9;
     EXPECT_EQ(dump_of(received), dump_of(held)) << n;
   }
+  EXPECT_EQ(bench.model.spoken_over(), 0);
+  // An instrument three times slower than MIDI is still waited for.
+  InstrumentSettings slow;
+  slow.bytes_per_second = 1000;
+  slow.system_number = 9;
+  Bench slow_bench(slow);
+  bank::BankData received;
+  EXPECT_EQ(bank::receive_bank(slow_bench.port, slow_bench.clock, 1, settings, received,
+                               slow_bench.status)
+                .outcome,
+            Outcome::done);
+  // An interrupt while the answer arrives.
+  Bench cut(InstrumentSettings{}, testing_support::PortFaults{});
+  cut.cancel.cancel();
+  EXPECT_EQ(bank::receive_bank(cut.port, cut.clock, 0, settings, received, cut.status).outcome,
+            Outcome::interrupted);
+}
+
+// The device code on a pseudo-terminal: what only a real descriptor shows.
+TEST(Device, RawModeDrainDeadlineRealTimeBytesAndTheEnd) {
+  InstrumentSettings at_once;
+  at_once.bytes_per_second = 0;
+  VirtualInstrument instrument(at_once);
+  const auto settings_of = [&instrument] {
+    termios t{};
+    tcgetattr(instrument.slave_fd(), &t);
+    return t;
+  };
+  const termios before = settings_of();
+  bank::Cancel cancel;
+  bank::PortOpening opening = bank::open_port(instrument.port(), true, cancel);
+  ASSERT_EQ(opening.fault, bank::PortFault::none);
+  bank::Port& port = *opening.port;
+  const termios raw = settings_of();
+  EXPECT_EQ(raw.c_lflag & (ECHO | ICANON), 0U);
+  EXPECT_EQ(raw.c_oflag & OPOST, 0U);
+  // Bytes sent are drained and arrive untranslated.
+  const std::vector<std::uint8_t> bytes{0xF0, 0x0A, 0x0D, 0x7F, 0xF7};
+  EXPECT_EQ(port.send(bytes).state, bank::PortState::ok);
+  EXPECT_TRUE(instrument.wait_for([&](const auto& m) { return m.received() == bytes; }, 2s));
+  // Real-time bytes and line ends come through as they are.
+  const std::vector<std::uint8_t> incoming{0xFE, 0x0D, 0x0A, 0xF8, 0x03};
+  instrument.inject(incoming);
+  std::vector<std::uint8_t> got;
+  std::array<std::uint8_t, 16> room{};
+  while (got.size() < incoming.size()) {
+    const bank::PortResult read = port.receive(room, bank::Clock::now() + 2s);
+    ASSERT_EQ(read.state, bank::PortState::ok);
+    got.insert(got.end(), room.begin(), room.begin() + static_cast<std::ptrdiff_t>(read.count));
+  }
+  EXPECT_EQ(got, incoming);
+  // Nothing before the deadline.
+  const auto asked = bank::Clock::now();
+  EXPECT_EQ(port.receive(room, asked + 50ms).state, bank::PortState::deadline);
+  EXPECT_GE(bank::Clock::now() - asked, 50ms);
+  // A cancel ends a wait at once.
+  cancel.cancel();
+  EXPECT_EQ(port.receive(room, bank::Clock::now() + 60s).state, bank::PortState::cancelled);
+  EXPECT_EQ(port.close().state, bank::PortState::ok);
+  const termios after = settings_of();
+  EXPECT_EQ(after.c_lflag, before.c_lflag);
+  EXPECT_EQ(after.c_iflag, before.c_iflag);
+  EXPECT_EQ(after.c_oflag, before.c_oflag);
+  // A port whose far end is gone fails at once with the system's words.
+  bank::Cancel fresh;
+  bank::PortOpening again = bank::open_port(instrument.port(), true, fresh);
+  ASSERT_EQ(again.fault, bank::PortFault::none);
+  instrument.hang_up();
+  const bank::PortResult ended = again.port->receive(room, bank::Clock::now() + 60s);
+  EXPECT_EQ(ended.state, bank::PortState::failed);
+  EXPECT_FALSE(ended.words.empty());
+  // So does a device that has no data at all.
+  bank::PortOpening null = bank::open_port("/dev/null", true, fresh);
+  ASSERT_EQ(null.fault, bank::PortFault::none);
+  EXPECT_EQ(null.port->discard_input().words, "the port reported its end");
 }
 
 TEST(Port, FilesToSendAreToldByTheirFirstBytes) {
@@ -233,16 +395,15 @@ TEST(Port, FilesToSendAreToldByTheirFirstBytes) {
     const std::string path = dir + "/" + row.name;
     testing_support::write_file(path, row.bytes);
     const bank::BankToSend file = bank::read_bank_to_send(path.c_str(), true, row.system, row.bank);
-    EXPECT_EQ(file.messages, row.messages) << row.name;
+    EXPECT_EQ(file.said, row.messages) << row.name;
     if (!row.dump.empty()) {
       ASSERT_TRUE(file.ok) << row.name;
-      EXPECT_EQ(std::vector<std::uint8_t>(file.dump.begin(), file.dump.end()), row.dump)
-          << row.name;
+      EXPECT_EQ(dump_of(file.bank), row.dump) << row.name;
     }
   }
   const bank::BankToSend rom_file =
       bank::read_bank_to_send((dir + "/rom.syx").c_str(), false, {}, {});
-  EXPECT_EQ(rom_file.dump[bank::kBankNumberOffset], 3);
+  EXPECT_EQ(rom_file.bank.bank_number, 3);
   testing_support::remove_tree(dir);
 }
 
@@ -268,48 +429,54 @@ TEST(Port, BankDifferencesNameWhatDiffers) {
   }
 }
 
-TEST(Port, CommandLineValuesAreStrict) {
+TEST(Port, CommandLineValuesAreStrictAndSayWhy) {
   struct Row {
     std::vector<const char*> args;
-    bool ok;
+    std::string error;  // empty: accepted
   };
   const Row rows[] = {
-      {{"send", "-s3", "-b", "1", "--gap", "40", "--tries=2", "/dev/x", "f.txt", "-w"}, true},
-      {{"receive", "--timeout=60", "-b6", "hw:1,0", "-"}, true},
-      {{"send", "/dev/x", "--", "-f.txt"}, true},
-      {{"ports"}, true},
-      {{"--version"}, true},
-      {{"send", "-s16", "p", "f"}, false},
-      {{"send", "-s", "+3", "p", "f"}, false},
-      {{"send", "-s3x", "p", "f"}, false},
-      {{"send", "-b7", "p", "f"}, false},
-      {{"send", "--gap", "19", "p", "f"}, false},
-      {{"send", "--gap=10001", "p", "f"}, false},
-      {{"send", "--tries", "0", "p", "f"}, false},
-      {{"send", "--timeout", "61", "p", "f"}, false},
-      {{"send", "--timeout"}, false},
-      {{"receive", "-w", "p", "f"}, false},
-      {{"receive", "--no-verify", "p", "f"}, false},
-      {{"receive", "--gap", "40", "p", "f"}, false},
-      {{"send", "-x", "p", "f"}, false},
-      {{"send", "p"}, false},
-      {{"send", "p", "f", "g"}, false},
-      {{"ports", "extra"}, false},
-      {{"fetch", "p", "f"}, false},
-      {{}, false},
+      {{"send", "-s3", "-b", "1", "--gap", "40", "--tries=2", "/dev/x", "f.txt", "-w"}, ""},
+      {{"receive", "--timeout=60", "-b6", "hw:1,0", "-"}, ""},
+      {{"send", "/dev/x", "--", "-f.txt"}, ""},
+      {{"ports"}, ""},
+      {{"--version"}, ""},
+      {{"send", "-s16", "p", "f"}, "Error: -s 16 is not a whole number from 0 to 15\n"},
+      {{"send", "-s", "+3", "p", "f"}, "Error: -s +3 is not a whole number from 0 to 15\n"},
+      {{"send", "-s3x", "p", "f"}, "Error: -s 3x is not a whole number from 0 to 15\n"},
+      {{"send", "-b7", "p", "f"}, "Error: -b 7 is not a whole number from 0 to 6\n"},
+      {{"send", "--gap", "5", "p", "f"}, "Error: --gap 5 is not a whole number from 20 to 10000\n"},
+      {{"send", "--gap=10001", "p", "f"},
+       "Error: --gap 10001 is not a whole number from 20 to 10000\n"},
+      {{"send", "--tries", "0", "p", "f"}, "Error: --tries 0 is not a whole number from 1 to 10\n"},
+      {{"send", "--timeout", "61", "p", "f"},
+       "Error: --timeout 61 is not a whole number from 1 to 60\n"},
+      {{"send", "--timeout"}, "Error: --timeout needs a number from 1 to 60\n"},
+      {{"receive", "-w", "p", "f"}, "Error: -w is for send only\n"},
+      {{"receive", "--no-verify", "p", "f"}, "Error: --no-verify is for send only\n"},
+      {{"receive", "--gap", "40", "p", "f"}, "Error: --gap is for send only\n"},
+      {{"send", "--help"}, "Error: --help stands alone: syxport --help\n"},
+      {{"send", "-x", "p", "f"}, "Error: unknown option -x\n"},
+      {{"send", "p"}, "Error: send takes a PORT and a FILE\n"},
+      {{"receive", "p", "f", "g"}, "Error: receive takes a PORT and a FILE\n"},
+      {{"ports", "extra"}, "Error: ports takes no operand\n"},
+      {{"fetch", "p", "f"}, "Error: unknown command fetch; give send, receive or ports\n"},
   };
   for (const Row& row : rows) {
     std::vector<const char*> argv{"syxport"};
     argv.insert(argv.end(), row.args.begin(), row.args.end());
-    const auto options = bank::parse_port_options(static_cast<int>(argv.size()), argv.data());
-    EXPECT_EQ(options.has_value(), row.ok)
-        << (row.args.empty() ? "" : row.args[0]) << " " << row.args.size();
+    const bank::ParsedOptions parsed =
+        bank::parse_port_options(static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(parsed.options.has_value(), row.error.empty()) << row.args[0] << row.error;
+    EXPECT_EQ(parsed.error, row.error);
   }
+  const char* no_args[] = {"syxport"};
+  EXPECT_FALSE(bank::parse_port_options(1, no_args).options);
   const char* argv[] = {"syxport", "send", "-s", "3", "--gap=40", "--no-verify", "p", "f"};
-  const auto options = bank::parse_port_options(8, argv);
+  const auto options = bank::parse_port_options(8, argv).options;
   ASSERT_TRUE(options);
   EXPECT_EQ(options->system_number, 3);
   EXPECT_EQ(options->gap_ms, 40);
+  EXPECT_EQ(options->tries, 3);
   EXPECT_FALSE(options->verify);
   EXPECT_EQ(options->port, "p");
   EXPECT_EQ(options->file, "f");
@@ -318,12 +485,13 @@ TEST(Port, CommandLineValuesAreStrict) {
 TEST(Port, OnlyCharacterDevicesArePorts) {
   const std::string dir = testing_support::make_temp_dir();
   testing_support::write_file(dir + "/file", "x");
-  EXPECT_EQ(bank::open_port(dir + "/file", true).fault, bank::PortFault::not_a_port);
-  EXPECT_EQ(bank::open_port(dir, true).fault, bank::PortFault::not_a_port);
-  const bank::PortOpening missing = bank::open_port(dir + "/none", true);
+  bank::Cancel cancel;
+  EXPECT_EQ(bank::open_port(dir + "/file", true, cancel).fault, bank::PortFault::not_a_port);
+  EXPECT_EQ(bank::open_port(dir, true, cancel).fault, bank::PortFault::not_a_port);
+  const bank::PortOpening missing = bank::open_port(dir + "/none", true, cancel);
   EXPECT_EQ(missing.fault, bank::PortFault::cannot_open);
-  EXPECT_EQ(missing.error, ENOENT);
-  EXPECT_EQ(bank::open_port("hw:99,0", true).fault, bank::PortFault::cannot_open);
+  EXPECT_EQ(missing.words, std::strerror(ENOENT));
+  EXPECT_EQ(bank::open_port("hw:99,0", true, cancel).fault, bank::PortFault::cannot_open);
   EXPECT_EQ(testing_support::read_file(dir + "/file"), "x");
   testing_support::remove_tree(dir);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,8 +36,9 @@ struct RunOptions {
   std::string working_directory;  // empty: the test's own
   long file_size_limit = -1;      // bytes the child may write to a file; -1: no limit (POSIX only)
   bool stdout_refuses = false;    // standard output fails every write
-  int signal = 0;                 // sent to the child after signal_after_ms (POSIX only)
-  int signal_after_ms = 0;
+  // Called with the child's process id while it runs, before it is waited
+  // for (POSIX only): to signal it once a condition holds.
+  std::function<void(int)> while_running;
 };
 
 // Options whose standard output fails every write: /dev/full on POSIX, a

@@ -49,10 +49,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }
-  if (options.signal != 0) {
-    ::usleep(static_cast<useconds_t>(options.signal_after_ms) * 1000);
-    ::kill(pid, options.signal);
-  }
+  if (options.while_running) options.while_running(static_cast<int>(pid));
   int wstatus = 0;
   ::waitpid(pid, &wstatus, 0);
 

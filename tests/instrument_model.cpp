@@ -1,0 +1,153 @@
+#include "instrument_model.h"
+
+#include <algorithm>
+#include <string>
+
+#include "dump_fixtures.h"
+#include "formats/bank_codec.h"
+#include "formats/input_stream.h"
+#include "formats/message_layout.h"
+#include "port/answer.h"
+
+namespace testing_support {
+
+bank::BankData sample_bank(int n) {
+  bank::BankData data;
+  data.bank_number = n;
+  const std::string name = "Bank " + std::to_string(n) + " ";
+  std::copy(name.begin(), name.end(), data.name_block.begin());
+  data.name_block[7] = ' ';
+  for (int v = 0; v < bank::kVoiceCount; ++v)
+    data.voices[static_cast<std::size_t>(v)] =
+        sample_voice("V" + std::to_string(n) + "-" + std::to_string(v + 1), n * 50 + v);
+  // Voices as owners' banks hold them: an operator off and the output bits
+  // clear; a user code and a bit that no value holds.
+  data.voices[0][11] = 0x70;
+  data.voices[0][12] &= 0x3F;
+  data.voices[1][7] = 0x20;
+  data.voices[1][16] |= 0x80;
+  return data;
+}
+
+InstrumentModel::InstrumentModel(const InstrumentSettings& settings) : settings_(settings) {
+  for (int n = 0; n < 7; ++n) banks_[static_cast<std::size_t>(n)] = sample_bank(n);
+}
+
+std::vector<std::uint8_t> InstrumentModel::received() const {
+  std::vector<std::uint8_t> all;
+  for (const Arrival& a : arrivals_) all.insert(all.end(), a.bytes.begin(), a.bytes.end());
+  return all;
+}
+
+// Gathers System Exclusive messages; real-time bytes are not part of them.
+void InstrumentModel::take(std::span<const std::uint8_t> bytes, Clock::time_point first,
+                           Clock::duration per_byte) {
+  arrivals_.push_back({first, {bytes.begin(), bytes.end()}});
+  if (settings_.echo) queue_.push_back({first, {bytes.begin(), bytes.end()}});
+  Clock::time_point at = first;
+  for (const std::uint8_t byte : bytes) {
+    if (bank::is_real_time(byte)) continue;
+    if (byte == bank::kSysExStart) {
+      if (at < answer_until_) ++spoken_over_;
+      message_.clear();
+      times_.clear();
+    }
+    if (!message_.empty() || byte == bank::kSysExStart) {
+      message_.push_back(byte);
+      times_.push_back(at);
+      if (byte == bank::kSysExEnd) {
+        heard(at);
+        message_.clear();
+        times_.clear();
+      }
+    }
+    at += per_byte;
+  }
+}
+
+std::vector<std::uint8_t> InstrumentModel::due(Clock::time_point now) {
+  std::vector<std::uint8_t> bytes;
+  while (!queue_.empty() && queue_.front().at <= now) {
+    bytes.insert(bytes.end(), queue_.front().bytes.begin(), queue_.front().bytes.end());
+    queue_.pop_front();
+  }
+  return bytes;
+}
+
+std::optional<Clock::time_point> InstrumentModel::next_due() const {
+  if (queue_.empty()) return std::nullopt;
+  return queue_.front().at;
+}
+
+void InstrumentModel::heard(Clock::time_point at) {
+  const std::vector<std::uint8_t>& m = message_;
+  if (m.size() < 8 || m[1] != bank::kManufacturerId || m[2] != bank::kBankDumpId ||
+      m[3] != settings_.system_number)
+    return;
+  if (m.size() == 8 && m[4] == 0x10 && m[5] == 0x21 && m[6] == 0x00) {
+    protect_ = false;
+    return;
+  }
+  if (m.size() == 8 && m[4] == 0x20 && m[5] == 0x00) {
+    ++requests_;
+    answer(m[6], at);
+    return;
+  }
+  if (m.size() != bank::kMessageSize || m[4] != 0 || m[5] != 0 || m[6] > 1) return;
+  // Each block must begin at least min_block_gap after the last one ended.
+  bool overrun = false;
+  for (int v = 1; v <= bank::kVoiceCount; ++v) {
+    const std::size_t begins = bank::voice_block_offset(v);
+    const Clock::duration gap = times_[begins] - times_[begins - 1];
+    least_gap_ = std::min(least_gap_, gap);
+    overrun = overrun || gap < settings_.min_block_gap;
+  }
+  bank::InputStream in = bank::memory_input(m);
+  const bank::Answer dump = bank::read_answer(in);
+  if (overrun || protect_ || dump.kind != bank::AnswerKind::bank) return;
+  if (dumps_dropped_ < settings_.dropped_dumps) {
+    ++dumps_dropped_;
+    return;
+  }
+  bank::BankData& kept = banks_[m[6]];
+  std::copy_n(dump.bank.name_block.begin(), bank::kNameLength, kept.name_block.begin());
+  kept.voices = dump.bank.voices;
+  ++dumps_stored_;
+}
+
+void InstrumentModel::answer(int bank_number, Clock::time_point at) {
+  if (settings_.silent) return;
+  std::vector<std::uint8_t> bytes;
+  if (settings_.status_code || bank_number > 6) {
+    bytes = {0xF0, 0x43, 0x60, static_cast<std::uint8_t>(settings_.status_code.value_or(1)), 0xF7};
+  } else {
+    bank::BankData data = bank(bank_number);
+    data.system_number = settings_.system_number;
+    data.bank_number = bank_number;
+    std::array<std::uint8_t, bank::kMessageSize> dump{};
+    bank::encode_bank_dump(data, dump);
+    if (damaged_ < settings_.damaged_answers) {
+      ++damaged_;
+      dump[bank::voice_block_offset(5) + 130] ^= 0x01;  // voice 5's checksum
+    }
+    for (std::size_t i = 0; i < dump.size(); ++i) {
+      if (settings_.active_sensing && i % 500 == 250) bytes.push_back(0xFE);
+      bytes.push_back(dump[i]);
+    }
+  }
+  // In pieces, as a cable at the given rate brings them.
+  constexpr std::size_t kPiece = 64;
+  for (std::size_t from = 0; from < bytes.size(); from += kPiece) {
+    const auto after =
+        settings_.bytes_per_second > 0
+            ? std::chrono::microseconds(static_cast<std::int64_t>(
+                  1e6 * static_cast<double>(from + kPiece) / settings_.bytes_per_second))
+            : std::chrono::microseconds(0);
+    const auto end =
+        bytes.begin() + static_cast<std::ptrdiff_t>(std::min(from + kPiece, bytes.size()));
+    queue_.push_back({at + after, {bytes.begin() + static_cast<std::ptrdiff_t>(from), end}});
+    answer_until_ = at + after;
+  }
+}
+
+}  // namespace testing_support

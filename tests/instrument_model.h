@@ -1,0 +1,99 @@
+// The instrument as the tests of syxport meet it: what it does with the
+// bytes it gets and what it answers, in one place, carried by a
+// pseudo-terminal (virtual_instrument.h) or by a port in memory on a clock
+// the test moves (memory_port.h):
+// - memory protect is on at power-up, and a bank dump is ignored while it
+//   is; F0 43 75 0s 10 21 00 F7 switches it off;
+// - a bank dump whose next block begins less than `min_block_gap` after
+//   the end of the one before is dropped whole (an overrun);
+// - only messages for its own system number are heard;
+// - a bank request F0 43 75 0s 20 00 0b F7 is answered with the bank, paced
+//   at `bytes_per_second` in pieces of 64 bytes; a stored bank keeps the
+//   instrument's own bytes 7-31 of the bank-name block (a space in byte 7,
+//   as real dumps hold);
+// - on demand: silence, a status message instead of the bank, active
+//   sensing inside its answers, damaged answers, an echo of every byte it
+//   gets, dropped dumps.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "formats/bank_data.h"
+
+namespace testing_support {
+
+using Clock = std::chrono::steady_clock;
+
+struct InstrumentSettings {
+  int system_number = 0;
+  std::chrono::milliseconds min_block_gap{100};  // what the real one needs
+  double bytes_per_second = 3125;                // MIDI's rate; 0: answers at once
+  bool silent = false;                           // never answers
+  std::optional<int> status_code;                // answers requests with F0 43 60 cc F7
+  bool active_sensing = false;                   // FE among the bytes of its answers
+  int damaged_answers = 0;                       // the first N answers carry a bad checksum
+  bool echo = false;                             // every byte it gets goes straight back
+  int dropped_dumps = 0;                         // the first N dumps are lost
+};
+
+// A sample bank for bank `n`: name "Bank n", voices from sample_voice, and
+// voices 1 and 2 with the bits owners' banks hold beyond the standard lines.
+bank::BankData sample_bank(int n);
+
+class InstrumentModel {
+ public:
+  explicit InstrumentModel(const InstrumentSettings& settings);
+
+  // Bytes that arrive, the first at `first` and each next `per_byte` later.
+  void take(std::span<const std::uint8_t> bytes, Clock::time_point first,
+            Clock::duration per_byte = Clock::duration::zero());
+  // The answer's bytes due by `now`, taken from the queue.
+  std::vector<std::uint8_t> due(Clock::time_point now);
+  // When the next answer bytes are due; nothing when none are queued.
+  std::optional<Clock::time_point> next_due() const;
+
+  struct Arrival {
+    Clock::time_point at;
+    std::vector<std::uint8_t> bytes;
+  };
+  const std::vector<Arrival>& arrivals() const { return arrivals_; }
+  std::vector<std::uint8_t> received() const;
+  const bank::BankData& bank(int n) const { return banks_[static_cast<std::size_t>(n)]; }
+  int dumps_stored() const { return dumps_stored_; }
+  int requests() const { return requests_; }
+  // Messages that began while it was still sending an answer.
+  int spoken_over() const { return spoken_over_; }
+  // The least silence before a voice block of the dumps it got.
+  Clock::duration least_block_gap() const { return least_gap_; }
+
+ private:
+  void heard(Clock::time_point at);
+  void answer(int bank_number, Clock::time_point at);
+
+  struct Piece {
+    Clock::time_point at;
+    std::vector<std::uint8_t> bytes;
+  };
+  InstrumentSettings settings_;
+  std::vector<Arrival> arrivals_;
+  std::array<bank::BankData, 7> banks_{};
+  bool protect_ = true;
+  int dumps_stored_ = 0;
+  int dumps_dropped_ = 0;
+  int requests_ = 0;
+  int damaged_ = 0;
+  int spoken_over_ = 0;
+  Clock::time_point answer_until_{};  // when the last answer's last piece is due
+  Clock::duration least_gap_ = Clock::duration::max();
+  std::vector<std::uint8_t> message_;  // the System Exclusive message being received
+  std::vector<Clock::time_point> times_;
+  std::deque<Piece> queue_;
+};
+
+}  // namespace testing_support
