@@ -164,6 +164,12 @@ TransferResult send_bank(Port& port, Timekeeper& time, const BankData& bank,
   encode_bank_dump(bank, dump);
   const std::vector<TimedPacket> packets =
       bank_dump_packets(dump, settings.system_number, settings.gap_ms);
+  // A port that can give nothing back (one that reports its end at once)
+  // fails before the dump is sent, not after the whole schedule.
+  if (settings.verify) {
+    const PortResult discarded = port.discard_input();
+    if (discarded.state != PortState::ok) return port_outcome(discarded, 0);
+  }
   TransferResult last;
   for (int send = 1; send <= settings.tries; ++send) {
     const PortResult sent = send_packets(port, time, packets, status);

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs both programs under valgrind's memcheck on the bundled example and on
+# Runs the programs under valgrind's memcheck on the bundled example and on
 # every failure path; any memory error or leak fails the check.
 set -eu
 bin=$1
@@ -57,6 +57,15 @@ cat "$work/bad.syx" "$work/cut.syx" "$work/bank.txt" > "$work/mixed.syx"
 check 1 "$s2t" --all "$work/mixed.syx"
 check 0 "$s2t" --all "$work/bank.syx"
 check 1 "$s2t" --all "$work/bank.txt"
+# syxport where no instrument is needed: a send without reading back, a
+# terminal that stays silent, a port that reports its end, usage errors.
+sp="$bin/syxport"
+check 0 "$sp" send --no-verify --gap 20 /dev/null "$work/bank.txt"
+check 1 "$sp" receive --timeout 1 /dev/ptmx "$work/received.syx"
+check 1 "$sp" receive /dev/null "$work/received.txt"
+check 1 "$sp" send /dev/null "$work/bad.txt"
+check 1 "$sp" send --gap 5 /dev/null "$work/bank.txt"
+check 0 "$sp" --help
 status=0
 valgrind -q --error-exitcode=99 --leak-check=full "$s2t" "$work/bank.syx" > /dev/full 2> "$work/err" || status=$?
 [ "$status" -eq 1 ] || { echo "memcheck: listing to /dev/full: status $status"; cat "$work/err"; exit 1; }
