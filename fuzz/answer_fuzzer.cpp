@@ -1,8 +1,8 @@
 // Reads arbitrary bytes as an instrument's answer on a port: handed over in
-// pieces of arbitrary sizes, and then "nothing yet" for ever, as a port
-// answers once its deadline has passed. Whatever the bytes and pieces, the
-// reading must end (never asking again and again), and find exactly what
-// it finds in the same bytes read whole from memory.
+// pieces of arbitrary sizes, and then "nothing yet" for ever, the most a
+// source can hold the reading up once its data stop. Whatever the bytes and
+// pieces, the reading must end (never asking again and again), and find
+// exactly what it finds in the same bytes read whole from memory.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
