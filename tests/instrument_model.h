@@ -35,7 +35,7 @@ struct InstrumentSettings {
   std::chrono::milliseconds min_block_gap{100};  // what the real one needs
   double bytes_per_second = 3125;                // MIDI's rate; 0: answers at once
   bool silent = false;                           // never answers
-  std::optional<int> status_code;                // answers requests with F0 43 60 cc F7
+  std::optional<int> status_code{};              // answers requests with F0 43 60 cc F7
   bool active_sensing = false;                   // FE among the bytes of its answers
   int damaged_answers = 0;                       // the first N answers carry a bad checksum
   bool echo = false;                             // every byte it gets goes straight back

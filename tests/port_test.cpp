@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstring>
@@ -75,116 +76,48 @@ TEST(Transfer, SendAgainstEachBehaviourOfTheInstrumentAndThePort) {
     const char* what;
     InstrumentSettings instrument;
     testing_support::PortFaults faults;
-    int tries;
-    bool verify;
+    int tries;  // 0: one send, not read back
     Outcome outcome;
     int sends;
     int stored;
     std::string detail;  // the first warning, the differences or the port's words
   };
-  const auto with = [](auto change) {
-    InstrumentSettings settings;
-    change(settings);
-    return settings;
-  };
-  const auto faults = [](auto change) {
-    testing_support::PortFaults f;
-    change(f);
-    return f;
-  };
-  const InstrumentSettings real;
-  const InstrumentSettings silent = with([](auto& s) { s.silent = true; });
+  using I = InstrumentSettings;
+  using F = testing_support::PortFaults;
+  const std::string again = "Warning: the bank read back ";
+  // clang-format off
   const Row rows[] = {
-      {"the real pace", real, {}, 3, true, Outcome::done, 1, 1, ""},
-      {"a packet 80 ms late", real, faults([](auto& f) {
-         f.stall_send = 6;
-         f.stall = 80ms;
-       }),
-       3, true, Outcome::done, 1, 1, ""},
-      {"a dropped first dump",
-       with([](auto& s) { s.dropped_dumps = 1; }),
-       {},
-       3,
-       true,
-       Outcome::done,
-       2,
-       1,
-       "Warning: the bank read back differs from the bank sent in the bank name and voices 1-48; "
-       "sending it again\n"},
-      {"a gap it cannot take",
-       with([](auto& s) { s.min_block_gap = 150ms; }),
-       {},
-       2,
-       true,
-       Outcome::differs,
-       2,
-       0,
+      {"the real pace", I{}, F{}, 3, Outcome::done, 1, 1, ""},
+      {"a packet 80 ms late", I{}, F{.stall_send = 6, .stall = 80ms}, 3, Outcome::done, 1, 1, ""},
+      {"a dropped first dump", I{.dropped_dumps = 1}, F{}, 3, Outcome::done, 2, 1,
+       again + "differs from the bank sent in the bank name and voices 1-48; sending it again\n"},
+      {"a gap it cannot take", I{.min_block_gap = 150ms}, F{}, 2, Outcome::differs, 2, 0,
        "the bank name and voices 1-48"},
-      {"silence", silent, {}, 3, true, Outcome::no_answer, 1, 1, ""},
-      {"a status message",
-       with([](auto& s) { s.status_code = 0x2A; }),
-       {},
-       3,
-       true,
-       Outcome::refused,
-       1,
-       1,
+      {"silence", I{.silent = true}, F{}, 3, Outcome::no_answer, 1, 1, ""},
+      {"a status message", I{.status_code = 0x2A}, F{}, 3, Outcome::refused, 1, 1, ""},
+      {"one damaged answer", I{.damaged_answers = 1}, F{}, 3, Outcome::done, 2, 2,
+       again + "is damaged (Checksum error..); sending it again\n"},
+      {"damaged answers", I{.damaged_answers = 10}, F{}, 2, Outcome::damaged, 2, 2, ""},
+      {"an echo and active sensing", I{.active_sensing = true, .echo = true}, F{}, 3,
+       Outcome::done, 1, 1, ""},
+      {"another system number", I{.system_number = 5}, F{}, 3, Outcome::no_answer, 1, 0, ""},
+      {"no verification", I{.silent = true}, F{}, 0, Outcome::done, 1, 1, ""},
+      {"a port that fails in the dump", I{}, F{.fail_send = 10}, 3, Outcome::port_error, 1, 0,
+       "Input/output error"},
+      {"a port that fails in the answer", I{}, F{.fail_receive = 40}, 3, Outcome::port_error, 1,
+       1, "Input/output error"},
+      {"an interrupt in the dump", I{}, F{.cancel_after_send = 16}, 3, Outcome::interrupted, 1, 0,
        ""},
-      {"one damaged answer",
-       with([](auto& s) { s.damaged_answers = 1; }),
-       {},
-       3,
-       true,
-       Outcome::done,
-       2,
-       2,
-       "Warning: the bank read back is damaged (Checksum error..); sending it again\n"},
-      {"damaged answers",
-       with([](auto& s) { s.damaged_answers = 10; }),
-       {},
-       2,
-       true,
-       Outcome::damaged,
-       2,
-       2,
-       ""},
-      {"an echo and active sensing",
-       with([](auto& s) {
-         s.echo = true;
-         s.active_sensing = true;
-       }),
-       {},
-       3,
-       true,
-       Outcome::done,
-       1,
-       1,
-       ""},
-      {"another system number",
-       with([](auto& s) { s.system_number = 5; }),
-       {},
-       3,
-       true,
-       Outcome::no_answer,
-       1,
-       0,
-       ""},
-      {"no verification", silent, {}, 3, false, Outcome::done, 1, 1, ""},
-      {"a port that fails in the dump", real, faults([](auto& f) { f.fail_send = 10; }), 3, true,
-       Outcome::port_error, 1, 0, "Input/output error"},
-      {"a port that fails in the answer", real, faults([](auto& f) { f.fail_receive = 40; }), 3,
-       true, Outcome::port_error, 1, 1, "Input/output error"},
-      {"an interrupt in the dump", real, faults([](auto& f) { f.cancel_after_send = 16; }), 3, true,
-       Outcome::interrupted, 1, 0, ""},
   };
+  // clang-format on
   bank::BankData data = testing_support::sample_bank(4);
   data.bank_number = 0;
   constexpr int packet_count = 2 + bank::kVoiceCount;  // protect off, the name, the voices
   for (const Row& row : rows) {
     Bench bench(row.instrument, row.faults);
     bank::TransferSettings settings;
-    settings.tries = row.tries;
-    settings.verify = row.verify;
+    settings.tries = std::max(row.tries, 1);
+    settings.verify = row.tries > 0;
     const auto started = bench.clock.now();
     const bank::TransferResult result =
         bank::send_bank(bench.port, bench.clock, data, settings, bench.status);
@@ -434,22 +367,22 @@ TEST(Port, CommandLineValuesAreStrictAndSayWhy) {
     std::vector<const char*> args;
     std::string error;  // empty: accepted
   };
+  const std::string range = " is not a whole number from ";
+  // clang-format off
   const Row rows[] = {
       {{"send", "-s3", "-b", "1", "--gap", "40", "--tries=2", "/dev/x", "f.txt", "-w"}, ""},
       {{"receive", "--timeout=60", "-b6", "hw:1,0", "-"}, ""},
       {{"send", "/dev/x", "--", "-f.txt"}, ""},
       {{"ports"}, ""},
       {{"--version"}, ""},
-      {{"send", "-s16", "p", "f"}, "Error: -s 16 is not a whole number from 0 to 15\n"},
-      {{"send", "-s", "+3", "p", "f"}, "Error: -s +3 is not a whole number from 0 to 15\n"},
-      {{"send", "-s3x", "p", "f"}, "Error: -s 3x is not a whole number from 0 to 15\n"},
-      {{"send", "-b7", "p", "f"}, "Error: -b 7 is not a whole number from 0 to 6\n"},
-      {{"send", "--gap", "5", "p", "f"}, "Error: --gap 5 is not a whole number from 20 to 10000\n"},
-      {{"send", "--gap=10001", "p", "f"},
-       "Error: --gap 10001 is not a whole number from 20 to 10000\n"},
-      {{"send", "--tries", "0", "p", "f"}, "Error: --tries 0 is not a whole number from 1 to 10\n"},
-      {{"send", "--timeout", "61", "p", "f"},
-       "Error: --timeout 61 is not a whole number from 1 to 60\n"},
+      {{"send", "-s16", "p", "f"}, "Error: -s 16" + range + "0 to 15\n"},
+      {{"send", "-s", "+3", "p", "f"}, "Error: -s +3" + range + "0 to 15\n"},
+      {{"send", "-s3x", "p", "f"}, "Error: -s 3x" + range + "0 to 15\n"},
+      {{"send", "-b7", "p", "f"}, "Error: -b 7" + range + "0 to 6\n"},
+      {{"send", "--gap", "5", "p", "f"}, "Error: --gap 5" + range + "20 to 10000\n"},
+      {{"send", "--gap=10001", "p", "f"}, "Error: --gap 10001" + range + "20 to 10000\n"},
+      {{"send", "--tries", "0", "p", "f"}, "Error: --tries 0" + range + "1 to 10\n"},
+      {{"send", "--timeout", "61", "p", "f"}, "Error: --timeout 61" + range + "1 to 60\n"},
       {{"send", "--timeout"}, "Error: --timeout needs a number from 1 to 60\n"},
       {{"receive", "-w", "p", "f"}, "Error: -w is for send only\n"},
       {{"receive", "--no-verify", "p", "f"}, "Error: --no-verify is for send only\n"},
@@ -461,6 +394,7 @@ TEST(Port, CommandLineValuesAreStrictAndSayWhy) {
       {{"ports", "extra"}, "Error: ports takes no operand\n"},
       {{"fetch", "p", "f"}, "Error: unknown command fetch; give send, receive or ports\n"},
   };
+  // clang-format on
   for (const Row& row : rows) {
     std::vector<const char*> argv{"syxport"};
     argv.insert(argv.end(), row.args.begin(), row.args.end());

@@ -55,8 +55,16 @@ void VirtualInstrument::inject(const std::vector<std::uint8_t>& bytes) { send(by
 void VirtualInstrument::run() {
   std::vector<std::uint8_t> buffer(4096);
   while (!stop_) {
+    // Woken by the port's bytes, or when the model's next bytes are due.
+    int wait_ms = 20;
+    {
+      const std::lock_guard lock(mutex_);
+      if (const auto next = model_.next_due())
+        wait_ms = static_cast<int>(std::clamp<std::int64_t>(
+            std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now()).count(), 0, 20));
+    }
     pollfd p{master_, POLLIN, 0};
-    ::poll(&p, 1, 1);
+    ::poll(&p, 1, wait_ms);
     const ssize_t n = ::read(master_, buffer.data(), buffer.size());
     std::vector<std::uint8_t> answer;
     {
