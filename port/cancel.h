@@ -19,12 +19,20 @@ class Cancel {
   // Safe in a signal handler.
   void cancel();
   bool cancelled() const;
-  // POSIX: a descriptor that becomes readable once cancelled, for poll.
+#ifdef _WIN32
+  // An event that is set once cancelled, for the waits.
+  void* wake_event() const { return event_; }
+
+ private:
+  void* event_ = nullptr;
+#else
+  // A descriptor that becomes readable once cancelled, for poll.
   int wake_fd() const { return read_fd_; }
 
  private:
   int read_fd_ = -1;
   int write_fd_ = -1;
+#endif
 };
 
 // Lets the interrupts set `cancel`; call before the port is opened. The

@@ -1,5 +1,8 @@
-// The MIDI ports of this system: a character device named by its path (a
-// raw MIDI device, a serial port, a pseudo-terminal) or by ALSA's hw:C,D,S.
+// The MIDI ports of this system, behind one interface: on POSIX systems a
+// character device named by its path (a raw MIDI device, a serial port, a
+// pseudo-terminal) or by ALSA's hw:C,D,S (device_posix.cpp); on Windows a
+// device of the system's MIDI interface named by its number or its name
+// (device_win32.cpp).
 #pragma once
 
 #include <memory>
@@ -13,15 +16,17 @@ namespace bank {
 
 enum class PortFault {
   none,
-  not_a_port,   // the path names something that is no character device
-  cannot_open,  // the system refused; `error` says why
-  no_hw_names,  // hw: names on a system without raw MIDI devices
+  not_a_port,    // the path names something that is no character device
+  cannot_open,   // the system refused; `words` says why
+  no_hw_names,   // hw: names on a system without raw MIDI devices
+  no_such_port,  // no port has that number or name; `words` lists the names
+  one_way,       // the port lacks a direction the transfer needs; `words` names it
 };
 
 struct PortOpening {
   std::unique_ptr<Port> port;
   PortFault fault = PortFault::none;
-  std::string words;  // cannot_open: the system's words for why
+  std::string words;  // the system's words, or what the fault names
   bool busy = false;  // cannot_open: another program holds the port
 };
 
@@ -31,11 +36,12 @@ struct PortOpening {
 // when its settings are restored.
 PortOpening open_port(const std::string& name, bool with_input, const Cancel& cancel);
 
-// The raw MIDI ports of this system, as "hw:C,D,S" and the card's and the
-// subdevice's names.
+// The MIDI ports of this system: on POSIX, "hw:C,D,S" and the card's and
+// the subdevice's names; on Windows, the device's number and its name with
+// its directions.
 struct PortInfo {
-  std::string id;    // hw:C,D,S
-  std::string name;  // "card name: subdevice name"
+  std::string id;
+  std::string name;
 };
 std::vector<PortInfo> list_ports();
 

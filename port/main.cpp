@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bank_file.h"
 #include "cancel.h"
@@ -46,6 +47,9 @@ constexpr std::string_view kPortLine = "%s  %s\n";
 constexpr std::string_view kCannotOpenPort = "Error: Cannot open port %s: %s\n";
 constexpr std::string_view kBusyHolder = "; a sound server's MIDI bridge may hold it";
 constexpr std::string_view kNotAPort = "Error: %s is not a MIDI port\n";
+constexpr std::string_view kNoSuchPort = "Error: There is no MIDI port %s; the ports are: %s\n";
+constexpr std::string_view kNoPortAtAll = "Error: There is no MIDI port %s; this system has none\n";
+constexpr std::string_view kOneWay = "Error: The MIDI port %s has no %s\n";
 constexpr std::string_view kNoHwNames =
     "Error: Cannot open port %s: hw: names need Linux's raw MIDI devices; give the "
     "device's path\n";
@@ -114,6 +118,11 @@ std::unique_ptr<bank::Port> open_or_say(const std::string& name, bool with_input
     case bank::PortFault::none: return std::move(opening.port);
     case bank::PortFault::not_a_port: bank::print_text(stderr, kNotAPort, {name}); break;
     case bank::PortFault::no_hw_names: bank::print_text(stderr, kNoHwNames, {name}); break;
+    case bank::PortFault::no_such_port:
+      bank::print_text(stderr, opening.words.empty() ? kNoPortAtAll : kNoSuchPort,
+                       {name, opening.words});
+      break;
+    case bank::PortFault::one_way: bank::print_text(stderr, kOneWay, {name, opening.words}); break;
     case bank::PortFault::cannot_open: {
       std::string reason = opening.words;
       if (opening.busy) reason += kBusyHolder;
@@ -253,8 +262,14 @@ int ports() {
 
 int main(int argc, char** argv) {
   bank::prepare_process();
-  const char* program = argc > 0 ? argv[0] : "syxport";
-  const bank::ParsedOptions parsed = bank::parse_port_options(argc, argv);
+  // The arguments in UTF-8 on every system, as port and file names may
+  // hold any characters.
+  const std::vector<std::string> args = bank::utf8_argument_values(argc, argv);
+  std::vector<const char*> arg_texts;
+  for (const std::string& arg : args) arg_texts.push_back(arg.c_str());
+  const char* program = argc > 0 ? arg_texts[0] : "syxport";
+  const bank::ParsedOptions parsed =
+      bank::parse_port_options(static_cast<int>(arg_texts.size()), arg_texts.data());
   if (!parsed.options) {
     std::fwrite(parsed.error.data(), 1, parsed.error.size(), stderr);
     print_usage(stderr, program);

@@ -30,17 +30,19 @@ cat > "$work/expected" <<'LIST'
 ./README.md
 ./doc/banktext.5.txt
 ./doc/syx2text.1.txt
+./doc/syxport.1.txt
 ./doc/text2syx.1.txt
 ./syx2text.exe
+./syxport.exe
 ./text2syx.exe
 LIST
 diff -u "$work/expected" "$work/files" || { echo "unexpected zip contents"; exit 1; }
 
-for exe in text2syx syx2text; do
+for exe in text2syx syx2text syxport; do
   dlls=$(x86_64-w64-mingw32-objdump -p "$work/$top/$exe.exe" | sed -n 's/.*DLL Name: //p' | sort -u)
   for dll in $dlls; do
     case $(echo "$dll" | tr 'A-Z' 'a-z') in
-      kernel32.dll | msvcrt.dll | shell32.dll | user32.dll | advapi32.dll | ws2_32.dll) ;;
+      kernel32.dll | msvcrt.dll | shell32.dll | user32.dll | advapi32.dll | ws2_32.dll | winmm.dll) ;;
       *) echo "$exe.exe needs $dll, which a bare Windows lacks"; exit 1 ;;
     esac
   done

@@ -7,7 +7,7 @@
 #include "formats/bank_codec.h"
 #include "formats/input_stream.h"
 #include "formats/message_layout.h"
-#include "port/answer.h"
+#include "formats/message_reader.h"
 
 namespace testing_support {
 
@@ -103,8 +103,10 @@ void InstrumentModel::heard(Clock::time_point at) {
     overrun = overrun || gap < settings_.min_block_gap;
   }
   bank::InputStream in = bank::memory_input(m);
-  const bank::Answer dump = bank::read_answer(in);
-  if (overrun || protect_ || dump.kind != bank::AnswerKind::bank) return;
+  std::optional<bank::MessageReading> header = bank::begin_message(in, bank::kVoiceMessageReceived);
+  if (!header || header->header.form != bank::MessageForm::bank_dump) return;
+  const bank::DecodedBank dump = bank::decode_received_bank(in, *header);
+  if (overrun || protect_ || dump.fault != bank::BankFault::none) return;
   if (dumps_dropped_ < settings_.dropped_dumps) {
     ++dumps_dropped_;
     return;

@@ -36,8 +36,9 @@ struct RunOptions {
   std::string working_directory;  // empty: the test's own
   long file_size_limit = -1;      // bytes the child may write to a file; -1: no limit (POSIX only)
   bool stdout_refuses = false;    // standard output fails every write
+  std::vector<std::string> environment;  // "NAME=value", added to the child's environment
   // Called with the child's process id while it runs, before it is waited
-  // for (POSIX only): to signal it once a condition holds.
+  // for: to signal it once a condition holds.
   std::function<void(int)> while_running;
 };
 

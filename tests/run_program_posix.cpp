@@ -36,6 +36,8 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     ::dup2(in, 0);
     ::dup2(out, 1);
     ::dup2(err, 2);
+    for (const std::string& variable : options.environment)
+      ::putenv(const_cast<char*>(variable.c_str()));
     if (!options.working_directory.empty() && ::chdir(options.working_directory.c_str()) != 0)
       ::_exit(126);
     if (options.file_size_limit >= 0) {

@@ -3,6 +3,7 @@
 // as LF, so that the tests compare the same texts as on POSIX systems.
 #include <windows.h>
 
+#include <cwchar>
 #include <stdexcept>
 
 #include "run_program.h"
@@ -45,6 +46,26 @@ std::string without_cr_before_lf(const std::string& text) {
   return out;
 }
 
+// This process's environment with `added` ("NAME=value") on top, as the
+// block CreateProcessW takes.
+std::wstring environment_with(const std::vector<std::string>& added) {
+  std::wstring block;
+  if (added.empty()) return block;
+  const auto name_of = [](const std::wstring& v) { return v.substr(0, v.find(L'=', 1)); };
+  std::vector<std::wstring> extra;
+  for (const std::string& a : added) extra.push_back(wide(a));
+  wchar_t* strings = ::GetEnvironmentStringsW();
+  for (const wchar_t* v = strings; *v != L'\0'; v += std::wcslen(v) + 1) {
+    const std::wstring variable = v;
+    bool replaced = false;
+    for (const std::wstring& e : extra) replaced = replaced || name_of(e) == name_of(variable);
+    if (!replaced) block += variable + L'\0';
+  }
+  ::FreeEnvironmentStringsW(strings);
+  for (const std::wstring& e : extra) block += e + L'\0';
+  return block + L'\0';
+}
+
 }  // namespace
 
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
@@ -79,9 +100,12 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
   si.hStdError = err;
   PROCESS_INFORMATION pi{};
   const std::wstring cwd = wide(options.working_directory);
-  const BOOL started =
-      ::CreateProcessW(wide(program).c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                       options.working_directory.empty() ? nullptr : cwd.c_str(), &si, &pi);
+  std::wstring environment = environment_with(options.environment);
+  const BOOL started = ::CreateProcessW(
+      wide(program).c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+      options.environment.empty() ? nullptr : environment.data(),
+      options.working_directory.empty() ? nullptr : cwd.c_str(), &si, &pi);
+  if (started && options.while_running) options.while_running(static_cast<int>(pi.dwProcessId));
   ::CloseHandle(in);
   ::CloseHandle(out);
   ::CloseHandle(err);
