@@ -8,6 +8,7 @@
 #include "formats/input_stream.h"
 #include "formats/message_layout.h"
 #include "formats/message_reader.h"
+#include "formats/packet_schedule.h"
 
 namespace testing_support {
 
@@ -27,6 +28,16 @@ bank::BankData sample_bank(int n) {
   data.voices[1][7] = 0x20;
   data.voices[1][16] |= 0x80;
   return data;
+}
+
+std::vector<std::uint8_t> bytes_of_a_send(const std::vector<std::uint8_t>& dump) {
+  const auto packets = bank::bank_dump_packets(
+      std::span<const std::uint8_t, bank::kMessageSize>(dump.data(), dump.size()), 0);
+  std::vector<std::uint8_t> bytes;
+  for (const auto& p : packets) bytes.insert(bytes.end(), p.bytes.begin(), p.bytes.end());
+  const auto request = bank::bank_request_message(0, 0);
+  bytes.insert(bytes.end(), request.begin(), request.end());
+  return bytes;
 }
 
 InstrumentModel::InstrumentModel(const InstrumentSettings& settings) : settings_(settings) {

@@ -46,6 +46,10 @@ struct InstrumentSettings {
 // voices 1 and 2 with the bits owners' banks hold beyond the standard lines.
 bank::BankData sample_bank(int n);
 
+// What the instrument gets from a verified send of `dump` to system 0:
+// protect off, the dump's packets, then the request for its bank 0.
+std::vector<std::uint8_t> bytes_of_a_send(const std::vector<std::uint8_t>& dump);
+
 class InstrumentModel {
  public:
   explicit InstrumentModel(const InstrumentSettings& settings);

@@ -82,13 +82,7 @@ void send_on_the_default_schedule(const std::string& file, const std::vector<std
   EXPECT_TRUE(same_settings(before, settings_of(instrument.slave_fd()))) << file;
 
   // The bytes are protect off and the dump text2syx writes, then the request.
-  const auto packets = bank::bank_dump_packets(
-      std::span<const std::uint8_t, bank::kMessageSize>(dump.data(), dump.size()), 0);
-  std::vector<std::uint8_t> expected;
-  for (const auto& p : packets) expected.insert(expected.end(), p.bytes.begin(), p.bytes.end());
-  const auto request = bank::bank_request_message(0, 0);
-  expected.insert(expected.end(), request.begin(), request.end());
-  EXPECT_EQ(instrument.received(), expected) << file;
+  EXPECT_EQ(instrument.received(), testing_support::bytes_of_a_send(dump)) << file;
   // Every block came after the silence the instrument needs, a stop or not.
   instrument.look([&](const auto& m) {
     EXPECT_EQ(m.dumps_stored(), 1) << file;

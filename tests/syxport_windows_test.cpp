@@ -91,10 +91,7 @@ TEST_F(SyxportWindows, StoresATextADumpAndAMidiFileOnTheDefaultSchedule) {
   const std::vector<std::uint8_t> dump = bytes_of(testing_support::read_file(path("a.syx")));
   const auto packets = bank::bank_dump_packets(
       std::span<const std::uint8_t, bank::kMessageSize>(dump.data(), dump.size()), 0);
-  std::vector<std::uint8_t> expected;
-  for (const auto& p : packets) expected.insert(expected.end(), p.bytes.begin(), p.bytes.end());
-  const auto request = bank::bank_request_message(0, 0);
-  expected.insert(expected.end(), request.begin(), request.end());
+  const std::vector<std::uint8_t> expected = testing_support::bytes_of_a_send(dump);
   // Each by its name, its number and its name in other letters, in threads
   // of their own (Wine starts the three processes one after the other).
   const std::string files[] = {kExample, path("a.syx"), path("a.mid")};
