@@ -31,6 +31,14 @@ constexpr std::string_view kUsage =
     "Usage: %s send [options] PORT FILE\n"
     "       %s receive [options] PORT FILE\n"
     "       %s ports\n";
+#ifdef _WIN32
+constexpr std::string_view kPorts =
+    "\n"
+    "PORT: a MIDI device by its number or name, as 'syxport ports' lists them.\n"
+    "FILE: a bank text, a .syx bank dump or a MIDI file to send; for receive, a\n"
+    ".syx, a .mid, - (standard output) or any other name for a bank text.\n"
+    "\n";
+#else
 constexpr std::string_view kPorts =
     "\n"
     "PORT: a raw MIDI device, serial port or pseudo-terminal by its path, or\n"
@@ -38,6 +46,7 @@ constexpr std::string_view kPorts =
     "dump or a MIDI file to send; for receive, a .syx, a .mid, - (standard\n"
     "output) or any other name for a bank text.\n"
     "\n";
+#endif
 constexpr std::string_view kSeeManual = "See syxport(1).\n";
 constexpr std::string_view kVersion = "syxport %s\n";
 constexpr std::string_view kStored = "Bank %d stored and verified\n";
