@@ -39,6 +39,12 @@ void utf8_arguments(int argc, char** argv, Arguments& arguments);
 // The values alone, as each system gives them.
 std::vector<std::string> utf8_argument_values(int argc, char** argv);
 
+#ifdef _WIN32
+// Text between UTF-8 and the UTF-16 of Windows' wide calls.
+std::wstring wide(const char* utf8);
+std::string narrow(const wchar_t* utf16);
+#endif
+
 // Flushes and closes standard output, once a program has printed all it
 // prints there. When anything printed was lost, says so on standard error
 // ("Error: Cannot write standard output") and returns false.

@@ -13,24 +13,6 @@
 namespace bank {
 namespace {
 
-std::wstring wide(const char* utf8) {
-  const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::wstring text(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text.data(), length);
-  text.resize(static_cast<std::size_t>(length - 1));
-  return text;
-}
-
-std::string narrow(const wchar_t* utf16) {
-  const int length = ::WideCharToMultiByte(CP_UTF8, 0, utf16, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return std::string();
-  std::string text(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, utf16, -1, text.data(), length, nullptr, nullptr);
-  text.resize(static_cast<std::size_t>(length - 1));
-  return text;
-}
-
 HANDLE handle_of(std::FILE* file) {
   return reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
 }
@@ -50,6 +32,24 @@ FileIdentity identity_of(HANDLE handle) {
 }
 
 }  // namespace
+
+std::wstring wide(const char* utf8) {
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring text(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text.data(), length);
+  text.resize(static_cast<std::size_t>(length - 1));
+  return text;
+}
+
+std::string narrow(const wchar_t* utf16) {
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, utf16, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return std::string();
+  std::string text(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, utf16, -1, text.data(), length, nullptr, nullptr);
+  text.resize(static_cast<std::size_t>(length - 1));
+  return text;
+}
 
 void prepare_process() { ::SetConsoleOutputCP(CP_UTF8); }
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "device.h"
+#include "formats/file_services.h"
 
 namespace bank {
 namespace {
@@ -34,22 +35,6 @@ constexpr std::size_t kInputBufferSize = 512;
 constexpr std::uint8_t kBrokenMessage = 0xF4;
 // However slow a driver, a packet not done after this has failed.
 constexpr DWORD kLongestPacketMs = 10000;
-
-std::string narrow(const wchar_t* text) {
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 1) return {};
-  std::string out(static_cast<std::size_t>(size - 1), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-  return out;
-}
-
-std::wstring wide(const std::string& text) {
-  const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  if (size <= 1) return {};
-  std::wstring out(static_cast<std::size_t>(size - 1), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, out.data(), size);
-  return out;
-}
 
 std::string output_words(MMRESULT result) {
   std::array<wchar_t, MAXERRORLENGTH> text{};
@@ -308,7 +293,7 @@ PortOpening open_port(const std::string& name, bool with_input, const Cancel& ca
       std::all_of(name.begin(), name.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
   if (number && static_cast<std::size_t>(std::stoi(name)) < list.size())
     found = &list[static_cast<std::size_t>(std::stoi(name))];
-  const std::wstring wanted = wide(name);
+  const std::wstring wanted = wide(name.c_str());
   for (const Device& device : list)
     if (found == nullptr && !wanted.empty() &&
         ::CompareStringOrdinal(device.name.c_str(), -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL)
