@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <iterator>
 
 #include "cancel.h"
 
@@ -18,6 +19,10 @@ namespace bank {
 namespace {
 
 std::atomic<Cancel*> g_cancel{nullptr};
+
+// What the interrupts did before they set the cancel.
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_before[std::size(kInterrupts)];
 
 extern "C" void on_interrupt(int /*signal*/) {
   const int saved = errno;
@@ -41,30 +46,29 @@ Cancel::Cancel() {
 
 Cancel::~Cancel() {
   Cancel* self = this;
-  g_cancel.compare_exchange_strong(self, nullptr);
+  if (g_cancel.compare_exchange_strong(self, nullptr))
+    for (std::size_t i = 0; i < std::size(kInterrupts); ++i)
+      sigaction(kInterrupts[i], &g_before[i], nullptr);
   if (read_fd_ >= 0) ::close(read_fd_);
   if (write_fd_ >= 0) ::close(write_fd_);
 }
 
 void Cancel::cancel() {
+  flag_.store(true);
   if (write_fd_ < 0) return;
   const char byte = 1;
   const ssize_t written = ::write(write_fd_, &byte, 1);  // a full pipe is cancelled already
   static_cast<void>(written);
 }
 
-bool Cancel::cancelled() const {
-  pollfd p{read_fd_, POLLIN, 0};
-  return ::poll(&p, 1, 0) > 0;
-}
-
 void cancel_on_interrupts(Cancel& cancel) {
-  g_cancel.store(&cancel);
   struct sigaction action {};
   action.sa_handler = on_interrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: a blocked call returns EINTR
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  if (g_cancel.exchange(&cancel) == nullptr)
+    for (std::size_t i = 0; i < std::size(kInterrupts); ++i)
+      sigaction(kInterrupts[i], &action, &g_before[i]);
 }
 
 bool SystemTimekeeper::wait_until(Clock::time_point deadline) {
@@ -72,8 +76,9 @@ bool SystemTimekeeper::wait_until(Clock::time_point deadline) {
     if (cancel_.cancelled()) return false;
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return true;
+    const int limit = cancel_.wake_fd() >= 0 ? 1000 : kCancelLookMs;
     pollfd p{cancel_.wake_fd(), POLLIN, 0};
-    ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 1000)));
+    ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), limit)));
   }
 }
 

@@ -1,9 +1,9 @@
 // Ports on POSIX systems. A port is a file descriptor opened without
 // blocking: writes wait for room with poll, reads wait for bytes with poll
-// until the deadline, and each wait polls the cancel beside it. A terminal (a serial port, a
-// pseudo-terminal) is put in raw mode and drained with tcdrain; a raw MIDI device of Linux is named
-// by hw:C,D,S, opened as ALSA's own library opens it, and drained with its
-// own ioctl. No library is linked: only the kernel's interface is used.
+// until the deadline, and each wait polls the cancel beside it. A terminal
+// (a serial port, a pseudo-terminal) is put in raw mode and drained with
+// tcdrain; a raw MIDI device of Linux, named by its path or by hw:C,D,S
+// (opened as ALSA's own library opens it), is drained with its own ioctl. No library is linked: only the kernel's interface is used.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -37,21 +37,14 @@ std::string system_words(int error) { return std::strerror(error); }
 // other device, gives it only when the device behind it is gone.
 constexpr std::string_view kPortEnded = "the port reported its end";
 
+// More than anything pending on a port can hold: 20 s at MIDI's rate.
+constexpr std::size_t kLongestDiscard = 64 * 1024;
+
 class DevicePort final : public Port {
  public:
-  DevicePort(int fd, bool raw_midi, const Cancel& cancel)
-      : fd_(fd), raw_midi_(raw_midi), cancel_(cancel) {
-    if (::tcgetattr(fd_, &saved_) == 0) {
-      terminal_ = true;
-      termios raw = saved_;
-      ::cfmakeraw(&raw);  // the speed is left as it is
-      // At least one byte a read: with the descriptor not blocking, a read
-      // with nothing there fails with EAGAIN, and 0 means the end.
-      raw.c_cc[VMIN] = 1;
-      raw.c_cc[VTIME] = 0;
-      ::tcsetattr(fd_, TCSANOW, &raw);
-    }
-  }
+  // `saved`: a terminal's settings before it was put in raw mode.
+  DevicePort(int fd, bool raw_midi, std::optional<termios> saved, const Cancel& cancel)
+      : fd_(fd), raw_midi_(raw_midi), saved_(saved), cancel_(cancel) {}
   ~DevicePort() override { close(); }
 
   PortResult send(std::span<const std::uint8_t> bytes) override {
@@ -70,6 +63,9 @@ class DevicePort final : public Port {
 
   PortResult receive(std::span<std::uint8_t> room, Clock::time_point deadline) override {
     for (;;) {
+      // Looked at before every read, not only in the waits: a device that
+      // never stops sending never makes a read wait.
+      if (cancel_.cancelled()) return port_result(PortState::cancelled);
       const ssize_t n = ::read(fd_, room.data(), room.size());
       if (n > 0) return port_result(PortState::ok, static_cast<std::size_t>(n));
       if (n == 0) return port_failure(std::string(kPortEnded));
@@ -83,11 +79,19 @@ class DevicePort final : public Port {
   }
 
   PortResult discard_input() override {
-    if (terminal_) ::tcflush(fd_, TCIFLUSH);
+    if (saved_) ::tcflush(fd_, TCIFLUSH);
     std::uint8_t bytes[256];
+    // What has arrived, not what a device that never stops sending goes on
+    // bringing: past this much, the rest is the answer reader's to pass over.
+    std::size_t left = kLongestDiscard;
     for (;;) {
+      if (cancel_.cancelled()) return port_result(PortState::cancelled);
       const ssize_t n = ::read(fd_, bytes, sizeof bytes);
-      if (n > 0) continue;
+      if (n > 0) {
+        left -= std::min(left, static_cast<std::size_t>(n));
+        if (left == 0) return {};
+        continue;
+      }
       if (n == 0) return port_failure(std::string(kPortEnded));
       if (errno == EAGAIN || errno == EWOULDBLOCK) return {};
       if (errno != EINTR) return port_failure(system_words(errno));
@@ -97,11 +101,11 @@ class DevicePort final : public Port {
   PortResult close() override {
     if (fd_ < 0) return {};
     PortResult result;
-    if (terminal_) {
+    if (saved_) {
       // What is still pending is passed over before the settings come
       // back, so that a terminal whose settings echo sends nothing back.
       ::tcflush(fd_, TCIFLUSH);
-      if (::tcsetattr(fd_, TCSANOW, &saved_) != 0) result = port_failure(system_words(errno));
+      if (::tcsetattr(fd_, TCSANOW, &*saved_) != 0) result = port_failure(system_words(errno));
     }
     ::close(fd_);
     fd_ = -1;
@@ -113,13 +117,14 @@ class DevicePort final : public Port {
   // false when cancelled.
   bool wait_for(short events, std::int64_t limit_ms) {
     if (cancel_.cancelled()) return false;
+    if (cancel_.wake_fd() < 0) limit_ms = std::min<std::int64_t>(limit_ms, kCancelLookMs);
     pollfd p[2] = {{fd_, events, 0}, {cancel_.wake_fd(), POLLIN, 0}};
     ::poll(p, 2, static_cast<int>(limit_ms));
     return !cancel_.cancelled();
   }
 
   PortResult drain() {
-    if (terminal_) {
+    if (saved_) {
       while (::tcdrain(fd_) != 0) {
         if (errno != EINTR) return port_failure(system_words(errno));
         if (cancel_.cancelled()) return port_result(PortState::cancelled);
@@ -140,9 +145,8 @@ class DevicePort final : public Port {
 
   int fd_;
   bool raw_midi_;
+  std::optional<termios> saved_;
   const Cancel& cancel_;
-  bool terminal_ = false;
-  termios saved_{};
 };
 
 // "hw:C,D" or "hw:C,D,S": card, device and subdevice (0 when left out).
@@ -179,7 +183,19 @@ PortOpening failed_opening(PortFault fault, int error = 0) {
   return opening;
 }
 
-PortOpening open_device(const char* path, bool with_input, bool raw_midi, const Cancel& cancel) {
+// Whether `fd` is one of Linux's raw MIDI devices, however it was named:
+// they answer their protocol version.
+bool is_raw_midi(int fd) {
+#if SYXPORT_HAVE_RAWMIDI
+  int version = 0;
+  return ::ioctl(fd, SNDRV_RAWMIDI_IOCTL_PVERSION, &version) == 0;
+#else
+  static_cast<void>(fd);
+  return false;
+#endif
+}
+
+PortOpening open_device(const char* path, bool with_input, const Cancel& cancel) {
   const int flags = (with_input ? O_RDWR : O_WRONLY) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
   const int fd = ::open(path, flags);
   if (fd < 0) return failed_opening(PortFault::cannot_open, errno);
@@ -188,8 +204,27 @@ PortOpening open_device(const char* path, bool with_input, bool raw_midi, const 
     ::close(fd);
     return failed_opening(PortFault::not_a_port);
   }
+  // A terminal (a serial port, a pseudo-terminal) in raw mode: no echo, no
+  // translation, its speed kept; at least one byte a read, so that with
+  // the descriptor not blocking a read with nothing there fails with
+  // EAGAIN and 0 means the end. A terminal left cooked would change the
+  // bytes, so one that refuses raw mode is not used.
+  std::optional<termios> saved;
+  termios before{};
+  if (::tcgetattr(fd, &before) == 0) {
+    termios raw = before;
+    ::cfmakeraw(&raw);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd, TCSANOW, &raw) != 0) {
+      const int error = errno;
+      ::close(fd);
+      return failed_opening(PortFault::cannot_open, error);
+    }
+    saved = before;
+  }
   PortOpening opening;
-  opening.port = std::make_unique<DevicePort>(fd, raw_midi, cancel);
+  opening.port = std::make_unique<DevicePort>(fd, is_raw_midi(fd), saved, cancel);
   return opening;
 }
 
@@ -209,7 +244,7 @@ PortOpening open_hw(const HwName& hw, bool with_input, const Cancel& cancel) {
   }
   const std::string path =
       "/dev/snd/midiC" + std::to_string(hw.card) + "D" + std::to_string(hw.device);
-  PortOpening opening = open_device(path.c_str(), with_input, true, cancel);
+  PortOpening opening = open_device(path.c_str(), with_input, cancel);
   ::close(control);
   return opening;
 }
@@ -230,7 +265,7 @@ PortOpening open_port(const std::string& name, bool with_input, const Cancel& ca
   struct stat st {};
   if (::stat(name.c_str(), &st) != 0) return failed_opening(PortFault::cannot_open, errno);
   if (!S_ISCHR(st.st_mode)) return failed_opening(PortFault::not_a_port);
-  return open_device(name.c_str(), with_input, false, cancel);
+  return open_device(name.c_str(), with_input, cancel);
 }
 
 std::vector<PortInfo> list_ports() {

@@ -18,10 +18,6 @@ constexpr std::string_view kSendingAgainDiffers =
 constexpr std::string_view kRequestingAgain =
     "Warning: the bank from the instrument is damaged (%s); requesting it again\n";
 
-// However the instrument goes on sending after a damaged answer, the wait
-// for its silence ends after this.
-constexpr std::chrono::seconds kLongestAnswer{10};
-
 TransferResult result_of(Outcome outcome, int sends) {
   TransferResult result;
   result.outcome = outcome;
@@ -39,8 +35,12 @@ TransferResult port_outcome(const PortResult& port, int sends) {
 // Sends the packets, each no earlier than its time on the schedule and no
 // earlier than the schedule's silence after the packet before it actually
 // left: a packet that leaves late delays the rest, and every gap the
-// instrument needs is kept. Each is written whole and drained. An interrupt
-// inside the dump ends the open System Exclusive message with F7.
+// instrument needs is kept. A packet has left once the port has drained it
+// and its bytes have had their time on the wire at MIDI's rate, whichever
+// is later: a port that takes bytes faster than the cable carries them (a
+// device that cannot be drained, a driver that reports a buffer done once
+// it has copied it) does not shorten a gap. An interrupt or a failure
+// inside a message ends it with F7, the packet that opens it included.
 PortResult send_packets(Port& port, Timekeeper& time, const std::vector<TimedPacket>& packets,
                         TransferStatus& status) {
   const Clock::time_point start = time.now();
@@ -52,12 +52,16 @@ PortResult send_packets(Port& port, Timekeeper& time, const std::vector<TimedPac
     const Clock::time_point due =
         std::max(start + std::chrono::milliseconds(packet.time_ms), earliest);
     PortResult sent = port_result(PortState::cancelled);
-    if (time.wait_until(due)) {
+    Clock::time_point began{};
+    const bool waited = time.wait_until(due);
+    if (waited) {
       status.packet_sent(static_cast<int>(p) + 1, packet_count);
+      began = time.now();
       sent = port.send(packet.bytes);
     }
     if (sent.state != PortState::ok) {
-      if (message_open) {
+      // A packet cut short may have opened a message, or not closed it.
+      if (message_open || (waited && packet.bytes.front() == kSysExStart)) {
         constexpr std::array<std::uint8_t, 1> kEnd{kSysExEnd};
         port.send(kEnd);
       }
@@ -65,7 +69,9 @@ PortResult send_packets(Port& port, Timekeeper& time, const std::vector<TimedPac
       return sent;
     }
     message_open = packet.bytes.back() != kSysExEnd;
-    if (p + 1 < packets.size()) earliest = time.now() + silence_after(packets, p);
+    if (p + 1 < packets.size())
+      earliest =
+          std::max(time.now(), began + wire_time(packet.bytes.size())) + silence_after(packets, p);
   }
   status.step_done();
   return {};
@@ -87,20 +93,6 @@ class CountedSource final : public ByteSource {
   TransferStatus& status_;
 };
 
-// Reads and passes over what the port brings until it has been silent for
-// `quiet`: the rest of an answer that turned out damaged, so that the
-// instrument is not asked again while it talks, nor left talking.
-PortResult wait_for_quiet(Port& port, Timekeeper& time, std::chrono::milliseconds quiet) {
-  const Clock::time_point limit = time.now() + kLongestAnswer;
-  std::array<std::uint8_t, 256> room{};
-  for (;;) {
-    const PortResult read = port.receive(room, std::min(time.now() + quiet, limit));
-    if (read.state == PortState::deadline) return port.discard_input();
-    if (read.state != PortState::ok) return read;
-    if (time.now() >= limit) return port.discard_input();
-  }
-}
-
 // Sends the bank request and says what the answer means: done (with the
 // bank in `bank`), damaged (worth asking again, once the instrument is
 // silent), or an outcome that ends the transfer.
@@ -116,7 +108,7 @@ TransferResult read_back(Port& port, Timekeeper& time, int bank_number,
   CountedSource counted(source, status);
   InputStream in = source_input(counted, 1024);
   status.bytes_received(0, static_cast<int>(kMessageSize));
-  const Answer answer = read_answer(in);
+  const Answer answer = read_answer(in, settings.system_number, bank_number);
   status.step_done();
   if (source.ended().state == PortState::cancelled || source.ended().state == PortState::failed)
     return port_outcome(source.ended(), sends);
@@ -170,8 +162,9 @@ TransferResult send_bank(Port& port, Timekeeper& time, const BankData& bank,
     const PortResult discarded = port.discard_input();
     if (discarded.state != PortState::ok) return port_outcome(discarded, 0);
   }
+  const int tries = std::max(settings.tries, 1);
   TransferResult last;
-  for (int send = 1; send <= settings.tries; ++send) {
+  for (int send = 1; send <= tries; ++send) {
     const PortResult sent = send_packets(port, time, packets, status);
     if (sent.state != PortState::ok) return port_outcome(sent, send);
     if (!settings.verify) return result_of(Outcome::done, send);
@@ -179,7 +172,7 @@ TransferResult send_bank(Port& port, Timekeeper& time, const BankData& bank,
       return result_of(Outcome::interrupted, send);
     BankData back;
     last = read_back(port, time, bank.bank_number, settings, back, send, status);
-    const bool again = send < settings.tries;
+    const bool again = send < tries;
     if (last.outcome == Outcome::damaged) {
       if (again) warn(status, kSendingAgainDamaged, fault_words(last.fault));
       continue;
@@ -196,11 +189,12 @@ TransferResult send_bank(Port& port, Timekeeper& time, const BankData& bank,
 TransferResult receive_bank(Port& port, Timekeeper& time, int bank_number,
                             const TransferSettings& settings, BankData& bank,
                             TransferStatus& status) {
+  const int tries = std::max(settings.tries, 1);
   TransferResult last;
-  for (int request = 1; request <= settings.tries; ++request) {
+  for (int request = 1; request <= tries; ++request) {
     last = read_back(port, time, bank_number, settings, bank, request, status);
     if (last.outcome != Outcome::damaged) return last;
-    if (request < settings.tries) warn(status, kRequestingAgain, fault_words(last.fault));
+    if (request < tries) warn(status, kRequestingAgain, fault_words(last.fault));
   }
   return last;
 }

@@ -16,7 +16,7 @@ namespace bank {
 struct TransferSettings {
   int system_number = 0;
   std::uint32_t gap_ms = kVoicePacketGapMs;  // from one voice packet to the next
-  int tries = 3;                             // sends, or requests, in all
+  int tries = 3;                             // sends, or requests, in all (at least one)
   // The silence after which an answer is taken to be over, or not to come:
   // for its first byte, and for each next one.
   std::chrono::milliseconds timeout{5000};
