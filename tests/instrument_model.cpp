@@ -53,6 +53,7 @@ std::vector<std::uint8_t> InstrumentModel::received() const {
 // Gathers System Exclusive messages; real-time bytes are not part of them.
 void InstrumentModel::take(std::span<const std::uint8_t> bytes, Clock::time_point first,
                            Clock::duration per_byte) {
+  if (settings_.tick && !next_tick_) next_tick_ = first;
   arrivals_.push_back({first, {bytes.begin(), bytes.end()}});
   if (settings_.echo) queue_.push_back({first, {bytes.begin(), bytes.end()}});
   Clock::time_point at = first;
@@ -78,16 +79,25 @@ void InstrumentModel::take(std::span<const std::uint8_t> bytes, Clock::time_poin
 
 std::vector<std::uint8_t> InstrumentModel::due(Clock::time_point now) {
   std::vector<std::uint8_t> bytes;
-  while (!queue_.empty() && queue_.front().at <= now) {
-    bytes.insert(bytes.end(), queue_.front().bytes.begin(), queue_.front().bytes.end());
-    queue_.pop_front();
+  for (;;) {
+    const bool tick_first =
+        next_tick_ && *next_tick_ <= now && (queue_.empty() || *next_tick_ <= queue_.front().at);
+    if (tick_first) {
+      bytes.push_back(*settings_.tick);
+      *next_tick_ += settings_.tick_every;
+    } else if (!queue_.empty() && queue_.front().at <= now) {
+      bytes.insert(bytes.end(), queue_.front().bytes.begin(), queue_.front().bytes.end());
+      queue_.pop_front();
+    } else {
+      return bytes;
+    }
   }
-  return bytes;
 }
 
 std::optional<Clock::time_point> InstrumentModel::next_due() const {
-  if (queue_.empty()) return std::nullopt;
-  return queue_.front().at;
+  if (queue_.empty()) return next_tick_;
+  if (!next_tick_) return queue_.front().at;
+  return std::min(queue_.front().at, *next_tick_);
 }
 
 void InstrumentModel::heard(Clock::time_point at) {

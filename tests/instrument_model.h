@@ -40,6 +40,11 @@ struct InstrumentSettings {
   int damaged_answers = 0;                       // the first N answers carry a bad checksum
   bool echo = false;                             // every byte it gets goes straight back
   int dropped_dumps = 0;                         // the first N dumps are lost
+  // A byte sent on its own every `tick_every` for ever, beside everything
+  // else: active sensing (FE, 300 ms), clock (F8, 20 ms), a device that
+  // floods the cable with zeros (00, 320 us).
+  std::optional<std::uint8_t> tick{};
+  std::chrono::microseconds tick_every{0};
 };
 
 // A sample bank for bank `n`: name "Bank n", voices from sample_voice, and
@@ -94,6 +99,7 @@ class InstrumentModel {
   int damaged_ = 0;
   int spoken_over_ = 0;
   Clock::time_point answer_until_{};  // when the last answer's last piece is due
+  std::optional<Clock::time_point> next_tick_;  // from the first byte the model takes
   Clock::duration least_gap_ = Clock::duration::max();
   std::vector<std::uint8_t> message_;  // the System Exclusive message being received
   std::vector<Clock::time_point> times_;

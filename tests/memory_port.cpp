@@ -16,9 +16,16 @@ bank::PortResult MemoryPort::send(std::span<const std::uint8_t> bytes) {
   ++sends_;
   if (sends_ == faults_.fail_send) return bank::port_failure("Input/output error");
   if (sends_ == faults_.stall_send) clock_.advance(faults_.stall);
-  model_.take(bytes, clock_.now(), bank::wire_time(1));
-  clock_.advance(bank::wire_time(bytes.size()));  // drained when the last byte has left
+  if (sends_ == faults_.cancel_in_send) {
+    bytes = bytes.first(bytes.size() / 2);
+    cancel_.cancel();
+  }
+  const bank::Clock::time_point on_wire = std::max(clock_.now(), wire_free_);
+  model_.take(bytes, on_wire, bank::wire_time(1));
+  wire_free_ = on_wire + bank::wire_time(bytes.size());
+  if (!faults_.undrained) clock_.wait_until(wire_free_);  // drained when the last byte has left
   if (sends_ == faults_.cancel_after_send) cancel_.cancel();
+  if (sends_ == faults_.cancel_in_send) return bank::port_result(bank::PortState::cancelled);
   return {};
 }
 
@@ -26,8 +33,11 @@ bank::PortResult MemoryPort::receive(std::span<std::uint8_t> room,
                                      bank::Clock::time_point deadline) {
   ++receives_;
   if (receives_ == faults_.fail_receive) return bank::port_failure("Input/output error");
+  if (receives_ == faults_.cancel_after_receive + 1 && faults_.cancel_after_receive > 0)
+    cancel_.cancel();
   for (;;) {
     if (cancel_.cancelled()) return bank::port_result(bank::PortState::cancelled);
+    if (clock_.now() > hour_over_) return bank::port_failure("an hour went by");
     const std::vector<std::uint8_t> due = model_.due(clock_.now());
     pending_.insert(pending_.end(), due.begin(), due.end());
     if (!pending_.empty()) {

@@ -2,7 +2,8 @@
 // test moves: the transfers' logic runs in process at full speed, with no
 // thread and no sleep. A wait moves the clock to its end; bytes sent reach
 // the model at MIDI's rate; the model's answer arrives at the times it
-// gives. On demand the port stalls, fails, or a cancel comes, at a packet.
+// gives. On demand the port stalls, fails, or a cancel comes, at a packet
+// or in one.
 #pragma once
 
 #include <optional>
@@ -32,6 +33,11 @@ struct PortFaults {
   int fail_send = 0;          // the send call that fails
   int fail_receive = 0;       // the receive call that fails
   int cancel_after_send = 0;  // the send call after which a cancel comes
+  int cancel_in_send = 0;     // the send call cut by a cancel after half its bytes
+  int cancel_after_receive = 0;  // the receive call after which a cancel comes
+  // A send returns once the port has the bytes, before they are on the
+  // wire (a device that cannot be drained, a driver that copies them).
+  bool undrained = false;
 };
 
 class MemoryPort final : public bank::Port {
@@ -50,6 +56,9 @@ class MemoryPort final : public bank::Port {
   bank::Cancel& cancel_;
   PortFaults faults_;
   std::vector<std::uint8_t> pending_;  // arrived, not yet read
+  // A transfer that never ends fails here instead of hanging the test.
+  bank::Clock::time_point hour_over_ = clock_.now() + std::chrono::hours(1);
+  bank::Clock::time_point wire_free_{};  // when the bytes taken have left
   int sends_ = 0;
   int receives_ = 0;
 };

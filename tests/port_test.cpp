@@ -108,6 +108,10 @@ TEST(Transfer, SendAgainstEachBehaviourOfTheInstrumentAndThePort) {
        1, "Input/output error"},
       {"an interrupt in the dump", I{}, F{.cancel_after_send = 16}, 3, Outcome::interrupted, 1, 0,
        ""},
+      {"an interrupt in the packet that opens the dump", I{}, F{.cancel_in_send = 2}, 3,
+       Outcome::interrupted, 1, 0, ""},
+      {"a late packet on a port that is not drained", I{},
+       F{.stall_send = 6, .stall = 80ms, .undrained = true}, 3, Outcome::done, 1, 1, ""},
   };
   // clang-format on
   bank::BankData data = testing_support::sample_bank(4);
@@ -195,11 +199,44 @@ TEST(Transfer, ReceiveFetchesEveryBankWhateverComesAroundIt) {
                                slow_bench.status)
                 .outcome,
             Outcome::done);
-  // An interrupt while the answer arrives.
-  Bench cut(InstrumentSettings{}, testing_support::PortFaults{});
-  cut.cancel.cancel();
-  EXPECT_EQ(bank::receive_bank(cut.port, cut.clock, 0, settings, received, cut.status).outcome,
-            Outcome::interrupted);
+}
+
+// The silence that ends the wait for an answer is silence in System
+// Exclusive bytes: what else comes (real-time bytes, a flood) does not keep
+// it waiting, and an interrupt ends it whatever comes.
+TEST(Transfer, TheWaitForAnAnswerEndsOnItsSilenceWhateverElseComes) {
+  struct Row {
+    const char* what;
+    InstrumentSettings instrument;
+    testing_support::PortFaults faults;
+    Outcome outcome;
+  };
+  using I = InstrumentSettings;
+  // clang-format off
+  const Row rows[] = {
+      {"active sensing", I{.silent = true, .tick = 0xFE, .tick_every = 300ms}, {}, Outcome::no_answer},
+      {"clock", I{.silent = true, .tick = 0xF8, .tick_every = 20ms}, {}, Outcome::no_answer},
+      {"a flood of zeros", I{.silent = true, .tick = 0x00, .tick_every = 320us}, {},
+       Outcome::no_answer},
+      {"an answer among clock bytes", I{.tick = 0xF8, .tick_every = 20ms}, {}, Outcome::done},
+      {"an interrupt in a flood", I{.silent = true, .tick = 0x00, .tick_every = 320us},
+       {.cancel_after_receive = 500}, Outcome::interrupted},
+      {"an interrupt in the answer", I{}, {.cancel_after_receive = 20}, Outcome::interrupted},
+  };
+  // clang-format on
+  bank::TransferSettings settings;
+  settings.timeout = 1s;
+  for (const Row& row : rows) {
+    Bench bench(row.instrument, row.faults);
+    bank::BankData received;
+    const auto started = bench.clock.now();
+    const bank::TransferResult result =
+        bank::receive_bank(bench.port, bench.clock, 1, settings, received, bench.status);
+    EXPECT_EQ(result.outcome, row.outcome) << row.what;
+    EXPECT_EQ(bench.model.requests(), 1) << row.what;
+    // No longer than the timeout, or the answer at MIDI's rate.
+    EXPECT_LE(ms(bench.clock.now() - started).count(), 1000 + 2100) << row.what;
+  }
 }
 
 // The device code on a pseudo-terminal: what only a real descriptor shows.
@@ -239,7 +276,8 @@ TEST(Device, RawModeDrainDeadlineRealTimeBytesAndTheEnd) {
   const auto asked = bank::Clock::now();
   EXPECT_EQ(port.receive(room, asked + 50ms).state, bank::PortState::deadline);
   EXPECT_GE(bank::Clock::now() - asked, 50ms);
-  // A cancel ends a wait at once.
+  // A cancel ends a read at once, even with bytes waiting.
+  instrument.inject(incoming);
   cancel.cancel();
   EXPECT_EQ(port.receive(room, bank::Clock::now() + 60s).state, bank::PortState::cancelled);
   EXPECT_EQ(port.close().state, bank::PortState::ok);
