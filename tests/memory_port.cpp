@@ -8,7 +8,8 @@ namespace testing_support {
 
 bool TestClock::wait_until(bank::Clock::time_point deadline) {
   if (cancel_.cancelled()) return false;
-  now_ = std::max(now_, deadline);
+  now_ = std::max(now_, deadline) + oversleep_;
+  oversleep_ = {};
   return true;
 }
 
@@ -25,6 +26,7 @@ bank::PortResult MemoryPort::send(std::span<const std::uint8_t> bytes) {
   wire_free_ = on_wire + bank::wire_time(bytes.size());
   if (!faults_.undrained) clock_.wait_until(wire_free_);  // drained when the last byte has left
   if (sends_ == faults_.cancel_after_send) cancel_.cancel();
+  if (sends_ + 1 == faults_.late_wake) clock_.oversleep(faults_.stall);
   if (sends_ == faults_.cancel_in_send) return bank::port_result(bank::PortState::cancelled);
   return {};
 }

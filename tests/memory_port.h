@@ -21,14 +21,18 @@ class TestClock final : public bank::Timekeeper {
   bank::Clock::time_point now() override { return now_; }
   bool wait_until(bank::Clock::time_point deadline) override;
   void advance(bank::Clock::duration by) { now_ += by; }
+  // The next wait ends `by` after its deadline: the sender woke late.
+  void oversleep(bank::Clock::duration by) { oversleep_ = by; }
 
  private:
   const bank::Cancel& cancel_;
+  bank::Clock::duration oversleep_{};
   bank::Clock::time_point now_{std::chrono::hours(1)};
 };
 
 struct PortFaults {
   int stall_send = 0;  // the send call (from 1) that leaves `stall` late
+  int late_wake = 0;   // the send call whose wait before it ends `stall` late
   bank::Clock::duration stall{};
   int fail_send = 0;          // the send call that fails
   int fail_receive = 0;       // the receive call that fails

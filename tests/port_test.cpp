@@ -2,7 +2,10 @@
 // the test moves; the device code on a pseudo-terminal; the files sent, the
 // command line and the comparison of banks.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -111,7 +114,7 @@ TEST(Transfer, SendAgainstEachBehaviourOfTheInstrumentAndThePort) {
       {"an interrupt in the packet that opens the dump", I{}, F{.cancel_in_send = 2}, 3,
        Outcome::interrupted, 1, 0, ""},
       {"a late packet on a port that is not drained", I{},
-       F{.stall_send = 6, .stall = 80ms, .undrained = true}, 3, Outcome::done, 1, 1, ""},
+       F{.late_wake = 6, .stall = 80ms, .undrained = true}, 3, Outcome::done, 1, 1, ""},
   };
   // clang-format on
   bank::BankData data = testing_support::sample_bank(4);
@@ -297,6 +300,39 @@ TEST(Device, RawModeDrainDeadlineRealTimeBytesAndTheEnd) {
   bank::PortOpening null = bank::open_port("/dev/null", true, fresh);
   ASSERT_EQ(null.fault, bank::PortFault::none);
   EXPECT_EQ(null.port->discard_input().words, "the port reported its end");
+}
+
+// The interrupts set the cancel while it lives and do what they did before
+// once it ends; without the pipe that wakes the waits, the flag still
+// carries the cancel.
+TEST(Cancel, InterruptsWhileItLivesAndWithoutItsPipe) {
+  struct sigaction before {};
+  sigaction(SIGTERM, nullptr, &before);
+  {
+    bank::Cancel cancel;
+    bank::cancel_on_interrupts(cancel);
+    ::raise(SIGTERM);
+    EXPECT_TRUE(cancel.cancelled());
+  }
+  struct sigaction after {};
+  sigaction(SIGTERM, nullptr, &after);
+  EXPECT_EQ(after.sa_handler, before.sa_handler);
+  // No descriptor left for the pipe.
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const int lowest_free = ::dup(0);
+  ::close(lowest_free);
+  rlimit tight = limit;
+  tight.rlim_cur = static_cast<rlim_t>(lowest_free);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  auto piped = std::make_unique<bank::Cancel>();
+  ::setrlimit(RLIMIT_NOFILE, &limit);
+  EXPECT_LT(piped->wake_fd(), 0);
+  bank::cancel_on_interrupts(*piped);
+  ::raise(SIGINT);
+  EXPECT_TRUE(piped->cancelled());
+  bank::SystemTimekeeper time(*piped);
+  EXPECT_FALSE(time.wait_until(bank::Clock::now() + 60s));
 }
 
 TEST(Port, FilesToSendAreToldByTheirFirstBytes) {

@@ -4,9 +4,12 @@
 // that no error path sends a byte.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -196,8 +199,10 @@ TEST_F(SyxportCli, FailuresSayWhyLeaveNoFileAndRestoreTheTerminal) {
     testing_support::RunOptions options;
     if (row.signal != 0)
       options.while_running = [&instrument, &row](int pid) {
-        // The handlers are in place before the port opens.
-        instrument.wait_for([](const auto& m) { return m.received().size() >= 8; }, 10s);
+        // The handlers are in place before the port opens; a send is
+        // interrupted inside the dump, past its first packets.
+        const std::size_t heard = row.args[0] == "send" ? 1000 : 8;
+        instrument.wait_for([heard](const auto& m) { return m.received().size() >= heard; }, 10s);
         ::kill(pid, row.signal);
       };
     const RunResult r = testing_support::run_program(kSyxport, args, options);
@@ -217,6 +222,7 @@ TEST_F(SyxportCli, FailuresSayWhyLeaveNoFileAndRestoreTheTerminal) {
       // An interrupted dump is ended with F7.
       ASSERT_FALSE(received.empty());
       EXPECT_EQ(received.back(), bank::kSysExEnd);
+      EXPECT_GT(received.size(), 1000U);
       EXPECT_LT(received.size(), bank::kMessageSize);
     } else if (row.instrument.silent || row.instrument.status_code ||
                row.instrument.damaged_answers > 0 || row.signal != 0) {
@@ -224,6 +230,55 @@ TEST_F(SyxportCli, FailuresSayWhyLeaveNoFileAndRestoreTheTerminal) {
     } else {
       EXPECT_TRUE(received.empty()) << row.err;  // no error path sends a byte
     }
+  }
+}
+
+// Whether process `pid` has exited, within `limit`; it is left to be
+// waited for.
+bool exits_within(int pid, std::chrono::milliseconds limit) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < until) {
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        info.si_pid == pid)
+      return true;
+    std::this_thread::sleep_for(5ms);
+  }
+  return false;
+}
+
+// A device that never stops sending (here /dev/zero) neither holds a
+// transfer past its timeout nor keeps an interrupt from ending it.
+TEST_F(SyxportCli, APortThatNeverStopsSendingEndsOnTheTimeoutAndOnAnInterrupt) {
+  struct Row {
+    std::vector<std::string> args;
+    int signal;       // sent 300 ms after the start; 0: none
+    std::string err;  // its start
+  };
+  const Row rows[] = {
+      {{"receive", "--timeout", "1", "/dev/zero", path("out.syx")}, 0,
+       "Error: No answer from the instrument on /dev/zero\n"},
+      {{"receive", "/dev/zero", path("out.syx")}, SIGINT, "Error: Interrupted\n"},
+      {{"send", "/dev/zero", kExample}, SIGTERM, "Error: Interrupted\n"},
+  };
+  for (const Row& row : rows) {
+    bool ended = false;
+    testing_support::RunOptions options;
+    options.while_running = [&row, &ended](int pid) {
+      if (row.signal != 0) {
+        std::this_thread::sleep_for(300ms);
+        ::kill(pid, row.signal);
+      }
+      // Generous for a loaded machine: the interrupt is seen within
+      // milliseconds, the timeout after its second.
+      ended = exits_within(pid, row.signal != 0 ? 2000ms : 4000ms);
+      if (!ended) ::kill(pid, SIGKILL);
+    };
+    const RunResult r = testing_support::run_program(kSyxport, row.args, options);
+    EXPECT_TRUE(ended) << row.args[0] << " " << row.signal;
+    EXPECT_EQ(r.status, 1) << row.err;
+    EXPECT_EQ(r.err.substr(0, row.err.size()), row.err);
+    EXPECT_FALSE(testing_support::file_exists(path("out.syx"))) << row.err;
   }
 }
 
@@ -241,12 +296,18 @@ TEST_F(SyxportCli, UsageHelpVersionAndPorts) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err.substr(0, 7), "Usage: ");
   EXPECT_EQ(r.status, 1);
-  // These machines have no sound devices; where there are, they are listed.
+  // Every raw MIDI device of the system is listed, or none is there.
+  std::size_t devices = 0;
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/snd", ignored))
+    devices += entry.path().filename().string().starts_with("midiC") ? 1U : 0U;
   r = testing_support::run_program(kSyxport, {"ports"});
-  if (r.status == 1)
-    EXPECT_EQ(r.err, "No MIDI ports found\n");
-  else
+  EXPECT_EQ(r.status, devices == 0 ? 1 : 0);
+  EXPECT_EQ(r.err, devices == 0 ? "No MIDI ports found\n" : "");
+  EXPECT_GE(std::count(r.out.begin(), r.out.end(), '\n'), static_cast<std::ptrdiff_t>(devices));
+  if (devices > 0) {
     EXPECT_EQ(r.out.substr(0, 3), "hw:");
+  }
 }
 
 }  // namespace
