@@ -49,9 +49,11 @@ void print_as_is(const std::string& text) { std::fwrite(text.data(), 1, text.siz
 
 int compile(const char* input_name, const std::string& output_name, bool with_warnings, bool midi) {
   // Binary: the reader itself takes CR LF as a line end, on every system.
-  std::FILE* input = bank::open_file(input_name, "rb");
+  std::string why;
+  std::FILE* input = bank::open_file(input_name, "rb", &why);
   if (input == nullptr) {
     bank::print_text(stdout, bank::kCannotOpenText, {input_name});
+    bank::print_text(stdout, bank::kSystemSaysText, {why});
     return 1;
   }
   bank::InputStream in = bank::file_input(input);
@@ -80,9 +82,10 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
   const std::span<const std::uint8_t> bytes = midi ? std::span<const std::uint8_t>(midi_bytes)
                                                    : std::span<const std::uint8_t>(g_state.message);
 
-  std::FILE* output = bank::open_file(output_name.c_str(), "wb");
+  std::FILE* output = bank::open_file(output_name.c_str(), "wb", &why);
   if (output == nullptr) {
     bank::print_text(stdout, bank::kCannotOpenText, {output_name});
+    bank::print_text(stdout, bank::kSystemSaysText, {why});
     return 1;
   }
   if (!bank::write_whole_output(output, output_name.c_str(), bytes)) {

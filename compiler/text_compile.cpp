@@ -2,6 +2,8 @@
 
 #include "bank_text_reader.h"
 #include "formats/fixed_text.h"
+#include "formats/message_layout.h"
+#include "formats/midi_file.h"
 #include "reader_warnings.h"
 
 namespace bank {
@@ -10,6 +12,8 @@ namespace {
 // text2syx's texts, kept word for word (see formats/fixed_text.h).
 constexpr std::string_view kErrorInLine = "Error in line %d: %s";
 constexpr std::string_view kNotABankText = "It seems not be a FB-01 text\n";
+constexpr std::string_view kDumpNotText =
+    "%s holds a bank dump, not a text: syx2text lists it as one\n";
 
 }  // namespace
 
@@ -22,6 +26,8 @@ TextReading read_text_for_dump(InputStream& in, BankState& state, bool with_warn
   state.voices = {};
   ReaderWarnings warnings;
   TextReading reading;
+  const std::span<const std::uint8_t> start = peek_bytes(in, 1);
+  reading.holds_dump = (!start.empty() && start[0] == kSysExStart) || is_midi_file(in);
   reading.bad_line = read_bank_text(in, state, with_warnings ? &warnings : nullptr);
   reading.read_failed = failed(in);
   reading.accepted = reading.bad_line == 0 && !reading.read_failed &&
@@ -39,6 +45,7 @@ void append_text_error(std::string& out, const TextReading& reading, const BankS
     append_text(out, kCannotReadText, {input_name});
   else if (state.definition_count < kMinimumDefinitions)
     append_text(out, kNotABankText);
+  if (reading.holds_dump) append_text(out, kDumpNotText, {input_name});
 }
 
 }  // namespace bank

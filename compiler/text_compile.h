@@ -19,6 +19,7 @@ struct TextReading {
   std::int64_t bad_line = 0;  // the first malformed line; 0 for none
   bool read_failed = false;   // the input could not be read to its end
   bool accepted = false;      // a dump can be built from what was read
+  bool holds_dump = false;    // the input begins as a bank dump or a MIDI file does
   std::string warnings;       // what -w prints: empty without it
 };
 

@@ -50,8 +50,9 @@ std::string narrow(const wchar_t* utf16);
 // ("Error: Cannot write standard output") and returns false.
 bool finish_standard_output();
 
-// std::fopen with a UTF-8 file name.
-std::FILE* open_file(const char* path, const char* mode);
+// std::fopen with a UTF-8 file name. On failure, `why` (when given) gets
+// the system's words for the reason.
+std::FILE* open_file(const char* path, const char* mode, std::string* why = nullptr);
 
 // Reads what the file has now, up to buffer.size() bytes, without waiting
 // for a full buffer (a pipe hands over what it holds). Returns the count, 0

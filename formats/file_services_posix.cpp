@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include "file_services.h"
 
@@ -19,7 +20,11 @@ std::vector<std::string> utf8_argument_values(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
 
-std::FILE* open_file(const char* path, const char* mode) { return std::fopen(path, mode); }
+std::FILE* open_file(const char* path, const char* mode, std::string* why) {
+  std::FILE* file = std::fopen(path, mode);
+  if (file == nullptr && why != nullptr) *why = std::strerror(errno);
+  return file;
+}
 
 std::int64_t read_some(std::FILE* file, std::span<std::uint8_t> buffer) {
   ssize_t got = 0;

@@ -6,7 +6,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "file_services.h"
 
@@ -66,8 +68,10 @@ std::vector<std::string> utf8_argument_values(int argc, char** argv) {
   return args;
 }
 
-std::FILE* open_file(const char* path, const char* mode) {
-  return ::_wfopen(wide(path).c_str(), wide(mode).c_str());
+std::FILE* open_file(const char* path, const char* mode, std::string* why) {
+  std::FILE* file = ::_wfopen(wide(path).c_str(), wide(mode).c_str());
+  if (file == nullptr && why != nullptr) *why = std::strerror(errno);
+  return file;
 }
 
 std::int64_t read_some(std::FILE* file, std::span<std::uint8_t> buffer) {

@@ -28,6 +28,8 @@ namespace bank {
 // The texts that every program gives for a file it cannot open, read or
 // write.
 inline constexpr std::string_view kCannotOpenText = "Error: Cannot open %s\n";
+// The line after it: the system's words for why.
+inline constexpr std::string_view kSystemSaysText = "The system says: %s\n";
 inline constexpr std::string_view kCannotReadText = "Error: Cannot read %s\n";
 inline constexpr std::string_view kCannotWriteText = "Error: Cannot write %s\n";
 

@@ -4,9 +4,11 @@
 // leaves the bank name and voices 1 to n-1 listed. Errors go to standard
 // error; the status is 0 only after a complete listing. With --all, every
 // message of voice data in the file is listed, damaged or not.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +32,18 @@ constexpr std::string_view kMoreOptions =
 constexpr std::string_view kVersion = "syx2text %s\n";
 // After the error of a file that is no bank dump but holds voice data.
 constexpr std::string_view kTryAll = "Note: syx2text --all lists the voice data the file holds\n";
+// After the error of a file that holds text.
+constexpr std::string_view kTextNotDump =
+    "%s holds text, not a bank dump: text2syx compiles a bank text into one\n";
+
+// Whether a file that begins with `start` is text: no System Exclusive
+// byte first, and no control character but tab and the line ends.
+bool looks_like_text(std::span<const std::uint8_t> start) {
+  if (start.empty() || start[0] == bank::kSysExStart) return false;
+  return std::all_of(start.begin(), start.end(), [](std::uint8_t byte) {
+    return byte >= 0x20 || byte == '\t' || byte == '\r' || byte == '\n';
+  });
+}
 
 // "Error: " and the words of the status; a failed write of the listing was
 // reported when standard output was closed.
@@ -40,12 +54,15 @@ void print_error(bank::ListStatus status, const char* path) {
 }
 
 int list(const char* path, bool all) {
-  std::FILE* file = bank::open_file(path, "rb");
+  std::string why;
+  std::FILE* file = bank::open_file(path, "rb", &why);
   if (file == nullptr) {
     bank::print_text(stderr, bank::kCannotOpenText, {path});
+    bank::print_text(stderr, bank::kSystemSaysText, {why});
     return 1;
   }
   bank::InputStream in = bank::file_input(file);
+  const bool text = looks_like_text(bank::peek_bytes(in, 64));
   bank::Listing listing;
   listing.out = stdout;
   listing.err = stderr;
@@ -56,11 +73,14 @@ int list(const char* path, bool all) {
   if (summary.status != bank::ListStatus::ok) {
     print_error(summary.status, path);
     if (summary.voice_data_elsewhere) bank::print_text(stderr, kTryAll);
+    if (summary.status == bank::ListStatus::not_bank_dump && text)
+      bank::print_text(stderr, kTextNotDump, {path});
     return 1;
   }
   if (!written) return 1;
   if (all && summary.messages == 0) {
     print_error(bank::ListStatus::not_bank_dump, path);
+    if (text) bank::print_text(stderr, kTextNotDump, {path});
     return 1;
   }
   return summary.warnings == 0 ? 0 : 1;

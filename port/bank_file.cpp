@@ -19,8 +19,14 @@
 namespace bank {
 namespace {
 
+// Whether `name` ends with `ending` (lower case) in any letter case, with
+// something before it: "BANK.SYX" is a dump as "bank.syx" is.
 bool ends_with(std::string_view name, std::string_view ending) {
-  return name.size() > ending.size() && name.ends_with(ending);
+  if (name.size() <= ending.size()) return false;
+  const std::string_view tail = name.substr(name.size() - ending.size());
+  return std::equal(tail.begin(), tail.end(), ending.begin(), [](char a, char b) {
+    return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+  });
 }
 
 }  // namespace
@@ -28,9 +34,11 @@ bool ends_with(std::string_view name, std::string_view ending) {
 BankToSend read_bank_to_send(const char* path, bool warnings, std::optional<int> system_number,
                              std::optional<int> bank_number) {
   BankToSend result;
-  std::FILE* file = open_file(path, "rb");
+  std::string why;
+  std::FILE* file = open_file(path, "rb", &why);
   if (file == nullptr) {
     append_text(result.said, kCannotOpenText, {path});
+    append_text(result.said, kSystemSaysText, {why});
     return result;
   }
   InputStream in = file_input(file);
@@ -87,9 +95,11 @@ bool write_received_bank(const std::string& path, const BankData& bank, std::str
     if (!written) append_text(error, kCannotWriteText, {std::string_view("standard output")});
     return written;
   }
-  std::FILE* out = open_file(path.c_str(), "wb");
+  std::string why;
+  std::FILE* out = open_file(path.c_str(), "wb", &why);
   if (out == nullptr) {
     append_text(error, kCannotOpenText, {path});
+    append_text(error, kSystemSaysText, {why});
     return false;
   }
   if (!write_whole_output(out, path.c_str(), bytes)) {
@@ -104,9 +114,11 @@ bool can_write_received_bank(const std::string& path, std::string& error) {
   std::error_code ignored;
   const bool existed = std::filesystem::exists(path, ignored);
   // Opened to append, an existing file is left as it is.
-  std::FILE* out = open_file(path.c_str(), "ab");
+  std::string why;
+  std::FILE* out = open_file(path.c_str(), "ab", &why);
   if (out == nullptr) {
     append_text(error, kCannotOpenText, {path});
+    append_text(error, kSystemSaysText, {why});
     return false;
   }
   std::fclose(out);

@@ -58,6 +58,7 @@ constexpr std::string_view kNotAPort = "Error: %s is not a MIDI port\n";
 constexpr std::string_view kNoSuchPort = "Error: There is no MIDI port %s; the ports are: %s\n";
 constexpr std::string_view kNoPortAtAll = "Error: There is no MIDI port %s; this system has none\n";
 constexpr std::string_view kOneWay = "Error: The MIDI port %s has no %s\n";
+constexpr std::string_view kSeePorts = "'syxport ports' lists the MIDI ports of this system.\n";
 constexpr std::string_view kNoHwNames =
     "Error: Cannot open port %s: hw: names need Linux's raw MIDI devices; give the "
     "device's path\n";
@@ -138,6 +139,9 @@ std::unique_ptr<bank::Port> open_or_say(const std::string& name, bool with_input
       break;
     }
   }
+  // The list names each port as it is given; a port refused by its
+  // number or name is already followed by the list.
+  if (opening.fault != bank::PortFault::no_such_port) bank::print_text(stderr, kSeePorts);
   return nullptr;
 }
 

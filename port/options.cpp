@@ -1,6 +1,8 @@
 #include "options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <limits>
 #include <vector>
 
 #include "formats/fixed_text.h"
@@ -10,6 +12,7 @@ namespace {
 
 // The errors, kept word for word (see formats/fixed_text.h).
 constexpr std::string_view kBadNumber = "Error: %s %s is not a whole number from %d to %d\n";
+constexpr std::string_view kOutOfRange = "Error: %s %s is outside its range, %d to %d\n";
 constexpr std::string_view kNoNumber = "Error: %s needs a number from %d to %d\n";
 constexpr std::string_view kUnknownOption = "Error: unknown option %s\n";
 constexpr std::string_view kSendOnly = "Error: %s is for send only\n";
@@ -35,14 +38,15 @@ constexpr std::string_view kOptionsHelp =
 constexpr const NumberOption* kNumberOptions[] = {&kSystemOption, &kBankOption, &kGapOption,
                                                   &kTriesOption, &kTimeoutOption};
 
-// A whole decimal number in the option's range, and nothing else.
-std::optional<int> strict_number(std::string_view text, const NumberOption& option) {
-  int value = 0;
-  if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < option.low ||
-      value > option.high)
+// A whole decimal number, and nothing else; a number too large for an int
+// is still one (and out of every range).
+std::optional<long long> strict_number(std::string_view text) {
+  if (text.empty() || !std::all_of(text.begin(), text.end(),
+                                   [](char ch) { return ch >= '0' && ch <= '9'; }))
     return std::nullopt;
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error == std::errc::result_out_of_range) return std::numeric_limits<long long>::max();
   return value;
 }
 
@@ -127,8 +131,11 @@ ParsedOptions parse_port_options(int argc, const char* const* argv) {
       if (i + 1 >= argc) return usage_error(kNoNumber, {option->name, option->low, option->high});
       value = argv[++i];
     }
-    const std::optional<int> number = strict_number(value, *option);
-    if (!number) return usage_error(kBadNumber, {option->name, value, option->low, option->high});
+    const std::optional<long long> whole = strict_number(value);
+    if (!whole) return usage_error(kBadNumber, {option->name, value, option->low, option->high});
+    if (*whole < option->low || *whole > option->high)
+      return usage_error(kOutOfRange, {option->name, value, option->low, option->high});
+    const std::optional<int> number = static_cast<int>(*whole);
     if (option == &kSystemOption) options.system_number = *number;
     if (option == &kBankOption) options.bank_number = *number;
     if (option == &kGapOption) options.gap_ms = *number;

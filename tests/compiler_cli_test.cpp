@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "dump_fixtures.h"
 #include "run_program.h"
 
 namespace {
@@ -100,12 +103,20 @@ TEST_F(CompilerCli, FailuresPrintOnStandardOutputAndLeaveNoFile) {
   }
 
   RunResult r = compile({"missing.txt"});
-  EXPECT_EQ(r.out, "Error: Cannot open missing.txt\n");
+  const std::string no_such = "The system says: " + std::string(std::strerror(ENOENT)) + "\n";
+  EXPECT_EQ(r.out, "Error: Cannot open missing.txt\n" + no_such);
   EXPECT_EQ(r.status, 1);
   EXPECT_FALSE(file_exists(path("missing.syx")));
 
   r = compile({"bank.txt", "no/such/dir/out.syx"});
-  EXPECT_EQ(r.out, "Error: Cannot open no/such/dir/out.syx\n");
+  EXPECT_EQ(r.out, "Error: Cannot open no/such/dir/out.syx\n" + no_such);
+  EXPECT_EQ(r.status, 1);
+
+  // A dump given for a text says which program it is for.
+  testing_support::write_file(path("dump.syx"), testing_support::as_string(testing_support::sample_dump()));
+  r = compile({"dump.syx", "out.syx"});
+  EXPECT_EQ(r.out, "It seems not be a FB-01 text\n"
+                   "dump.syx holds a bank dump, not a text: syx2text lists it as one\n");
   EXPECT_EQ(r.status, 1);
 
   ASSERT_TRUE(std::filesystem::create_directory(testing_support::utf8_path(path("folder"))));

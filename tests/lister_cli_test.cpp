@@ -10,6 +10,8 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -106,8 +108,20 @@ TEST_F(ListerCli, SystemAndBankNumbersAreNotShown) {
 TEST_F(ListerCli, CannotOpen) {
   RunResult r = testing_support::run_program(kLister, {path("missing.syx")});
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "Error: Cannot open " + path("missing.syx") + "\n");
+  EXPECT_EQ(r.err, "Error: Cannot open " + path("missing.syx") + "\nThe system says: " +
+                       std::strerror(ENOENT) + "\n");
   EXPECT_EQ(r.status, 1);
+  // A text given for a dump says which program it is for.
+  testing_support::write_file(path("bank.txt"), "BANK:Studio\n\n@01: Piano\n");
+  for (const char* all : {"", "--all"}) {
+    std::vector<std::string> args{path("bank.txt")};
+    if (*all != '\0') args.insert(args.begin(), all);
+    r = testing_support::run_program(kLister, args);
+    EXPECT_EQ(r.err, "Error: \"" + path("bank.txt") +
+                         "\" is not contain the FB-01 inst bulk data.\n" + path("bank.txt") +
+                         " holds text, not a bank dump: text2syx compiles a bank text into one\n")
+        << all;
+  }
 }
 
 TEST_F(ListerCli, RefusesWhatIsNotABulkDumpWithStatus1) {

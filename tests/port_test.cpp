@@ -441,7 +441,7 @@ TEST(Port, CommandLineValuesAreStrictAndSayWhy) {
     std::vector<const char*> args;
     std::string error;  // empty: accepted
   };
-  const std::string range = " is not a whole number from ";
+  const std::string range = " is outside its range, ";
   // clang-format off
   const Row rows[] = {
       {{"send", "-s3", "-b", "1", "--gap", "40", "--tries=2", "/dev/x", "f.txt", "-w"}, ""},
@@ -450,8 +450,10 @@ TEST(Port, CommandLineValuesAreStrictAndSayWhy) {
       {{"ports"}, ""},
       {{"--version"}, ""},
       {{"send", "-s16", "p", "f"}, "Error: -s 16" + range + "0 to 15\n"},
-      {{"send", "-s", "+3", "p", "f"}, "Error: -s +3" + range + "0 to 15\n"},
-      {{"send", "-s3x", "p", "f"}, "Error: -s 3x" + range + "0 to 15\n"},
+      {{"send", "-s", "+3", "p", "f"}, "Error: -s +3 is not a whole number from 0 to 15\n"},
+      {{"send", "-s3x", "p", "f"}, "Error: -s 3x is not a whole number from 0 to 15\n"},
+      {{"send", "--tries", "99999999999999999999", "p", "f"},
+       "Error: --tries 99999999999999999999" + range + "1 to 10\n"},
       {{"send", "-b7", "p", "f"}, "Error: -b 7" + range + "0 to 6\n"},
       {{"send", "--gap", "5", "p", "f"}, "Error: --gap 5" + range + "20 to 10000\n"},
       {{"send", "--gap=10001", "p", "f"}, "Error: --gap 10001" + range + "20 to 10000\n"},

@@ -132,6 +132,7 @@ TEST_F(SyxportCli, ReceivedBanksAreWrittenWholeInTheFormTheNameAsks) {
   };
   const Row rows[] = {
       {"bank.syx", testing_support::as_string(dump)},
+      {"BANK.SYX", testing_support::as_string(dump)},  // the form's name in any letter case
       {"bank.mid", std::string(midi.begin(), midi.end())},
       {"bank.txt", listing.text},
       {"-", listing.text},
@@ -163,18 +164,22 @@ TEST_F(SyxportCli, FailuresSayWhyLeaveNoFileAndRestoreTheTerminal) {
     int signal;                     // sent once the port has been written to
   };
   const std::string cannot_store = "Error: Bank 4 cannot be stored; only banks 0 and 1 can\n";
+  const std::string see_ports = "'syxport ports' lists the MIDI ports of this system.\n";
   using I = InstrumentSettings;
   // clang-format off
   const Row rows[] = {
       {{}, {"send", "PORT", path("faulty.txt")}, "Error in line 2: LFO definition is wrong\n", 0},
       {{}, {"send", "PORT", path("rom.syx")}, cannot_store + "Give -b0 or -b1", 0},
       {{}, {"send", "--gap", "5", "PORT", kExample},
-       "Error: --gap 5 is not a whole number from 20 to 10000\nUsage: ", 0},
-      {{}, {"send", path("regular"), kExample}, "Error: " + path("regular") + " is not a MIDI port\n", 0},
+       "Error: --gap 5 is outside its range, 20 to 10000\nUsage: ", 0},
+      {{}, {"send", path("regular"), kExample}, "Error: " + path("regular") + " is not a MIDI port\n" + see_ports, 0},
       {{}, {"send", path("none"), kExample},
-       "Error: Cannot open port " + path("none") + ": No such file or directory\n", 0},
+       "Error: Cannot open port " + path("none") + ": No such file or directory\n" + see_ports, 0},
       {{}, {"send", "/dev/null", kExample}, "Error: The port /dev/null failed: the port reported its end\n", 0},
-      {{}, {"receive", "PORT", path("none/out.syx")}, "Error: Cannot open " + path("none/out.syx") + "\n", 0},
+      {{}, {"receive", "PORT", path("none/out.syx")},
+       "Error: Cannot open " + path("none/out.syx") + "\nThe system says: No such file or directory\n", 0},
+      {{}, {"receive", "PORT", path("none/OUT.SYX")},
+       "Error: Cannot open " + path("none/OUT.SYX") + "\nThe system says: No such file or directory\n", 0},
       {I{.silent = true}, {"receive", "--timeout", "1", "PORT", path("out.syx")},
        "Error: No answer from the instrument on PORT\nCheck that", 0},
       {I{.status_code = 1}, {"receive", "PORT", path("out.syx")},
