@@ -427,10 +427,14 @@ int read_raw_line(Reader& r, Cursor& c) {
   std::array<std::uint8_t, kVoiceDataSize> raw = voice.raw;
   bool any = false;
   int offset = 0;
+  const std::uint8_t* offset_start = c.p;
   while (read_integer(c, offset)) {
     const std::uint8_t* const value_start = c.p;
+    // The offset as written, not as kept: 4294967312 is no byte 16.
+    const bool offset_kept = written_number({offset_start, value_start}, offset).kept_exactly;
     int value = 0;
-    if (!read_integer(c, value) || offset < 0 || offset >= static_cast<int>(raw.size()))
+    if (!read_integer(c, value) || !offset_kept || offset < 0 ||
+        offset >= static_cast<int>(raw.size()))
       return kBadRawLine;
     const auto at = static_cast<std::size_t>(offset);
     raw[at] = static_cast<std::uint8_t>(value & free_voice_bits(at));
@@ -438,6 +442,7 @@ int read_raw_line(Reader& r, Cursor& c) {
       check_raw_value(r, offset, value,
                       {value_start, static_cast<std::size_t>(c.p - value_start)});
     any = true;
+    offset_start = c.p;
   }
   if (!any) return kBadRawLine;
   voice.raw = raw;
@@ -485,6 +490,28 @@ std::string operator_keyword_as_written(Cursor& c) {
   return c.ch == ':' ? text + ':' : std::string(kOperatorKeyword);
 }
 
+// Whether `word` is the name of a keyword, its colon left out, in any
+// letter case: "EXT", "fnc", "FB-01", "OP2" (an operator's number in
+// digits).
+bool names_a_keyword(std::string_view word) {
+  const auto same = [](std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             const auto upper = [](char ch) {
+               return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
+             };
+             return upper(x) == upper(y);
+           });
+  };
+  for (const Keyword& k : kKeywords) {
+    if (!k.text.ends_with(':')) continue;  // "@" and "OP" are told otherwise
+    if (same(word, k.text.substr(0, k.text.size() - 1))) return true;
+  }
+  return word.size() > kOperatorKeyword.size() &&
+         same(word.substr(0, kOperatorKeyword.size()), kOperatorKeyword) &&
+         std::all_of(word.begin() + static_cast<std::ptrdiff_t>(kOperatorKeyword.size()),
+                     word.end(), [](char ch) { return is_digit(ch); });
+}
+
 // With warnings: a line that the reader ignores although it looks like a
 // definition. The characters `consumed` began a keyword but did not end
 // one.
@@ -510,8 +537,12 @@ void check_ignored_line(Reader& r, Cursor& c, std::string_view consumed) {
     word += static_cast<char>(c.ch);
     advance(c);
   }
-  if (word.empty() || c.ch != ':') return;
-  warn(r, WarningCode::not_a_keyword, {word});
+  if (word.empty()) return;
+  if (c.ch == ':') {
+    warn(r, WarningCode::not_a_keyword, {word});
+    return;
+  }
+  if (names_a_keyword(word)) warn(r, WarningCode::keyword_without_colon, {word});
 }
 
 int read_line_body(Reader& r, Cursor& c, LineKind kind) {

@@ -9,6 +9,8 @@ namespace {
 std::string_view warning_text(WarningCode code) {
   switch (code) {
     case WarningCode::not_a_keyword: return "\"%s:\" is not a keyword; the line is ignored";
+    case WarningCode::keyword_without_colon:
+      return "\"%s\" is not followed by its colon; the line is ignored";
     case WarningCode::tab_before_keyword: return "a tab stands before \"%s\"; the line is ignored";
     case WarningCode::value_outside: return "%s %s is outside %d to %d; %d is stored";
     case WarningCode::lists_back_as: return "%s %d is stored, but lists back as %d";

@@ -18,6 +18,7 @@ namespace bank {
 // The values of each warning, in the order its text names them.
 enum class WarningCode {
   not_a_keyword,         // the word before the colon
+  keyword_without_colon,  // the keyword as written
   tab_before_keyword,    // the keyword as written
   value_outside,         // label, value as written, lowest, highest, stored
   lists_back_as,         // label, value, listed

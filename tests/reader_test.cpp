@@ -48,6 +48,8 @@ TEST(Reader, StopsAtTheFirstMalformedLineWithItsCode) {
       {"RAW: 16 128 48\n", 1, 7, 0},
       {"RAW: 64 1\n", 1, 7, 0},
       {"RAW: -1 1\n", 1, 7, 0},
+      {"RAW: 4294967312 128\n", 1, 7, 0},  // 2^32 + 16: no byte 16
+      {"RAW: 16 128 0004294967360 1\n", 1, 7, 0},
       // The first fault wins; later lines are never read.
       {"\n\nVOI: 1 2 3\nFNC: 1\nLFO: 1\n", 4, 5, 1},
   };

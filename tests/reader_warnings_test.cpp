@@ -89,6 +89,16 @@ TEST(ReaderWarnings, EachSlipWithItsExactText) {
        "Warning in line 4: \"fb-01:\" is not a keyword; the line is ignored\n"
        "Warning in line 5: \"FB-02:\" is not a keyword; the line is ignored\n"
        "Warning in line 6: \"LFOX:\" is not a keyword; the line is ignored\n"},
+      // A keyword whose colon is missing or apart, in any letter case.
+      {"@1: A\nEXT 001 001 000 001 000 000\nEXT : 1 1 1 1 0 0\nFNC 000 000 000 000\nRAW 12 1\n"
+       "lfo 1 2\n  Op2 1\nFB-01 Bank\nEXTRA 1\nOPTION\n",
+       "Warning in line 2: \"EXT\" is not followed by its colon; the line is ignored\n"
+       "Warning in line 3: \"EXT\" is not followed by its colon; the line is ignored\n"
+       "Warning in line 4: \"FNC\" is not followed by its colon; the line is ignored\n"
+       "Warning in line 5: \"RAW\" is not followed by its colon; the line is ignored\n"
+       "Warning in line 6: \"lfo\" is not followed by its colon; the line is ignored\n"
+       "Warning in line 7: \"Op2\" is not followed by its colon; the line is ignored\n"
+       "Warning in line 8: \"FB-01\" is not followed by its colon; the line is ignored\n"},
       {"\tLFO: 1 2 3 4 5 6 7 8\n \t@1: A\n\tOP 1:" + kOp +
            "\n\tOP7:\n\tOPTION\n\tFB-01:X\n\tLfo: 1\n",
        "Warning in line 1: a tab stands before \"LFO:\"; the line is ignored\n"
