@@ -280,7 +280,7 @@ int main(int argc, char** argv) {
   std::vector<const char*> arg_texts;
   for (const std::string& arg : args) arg_texts.push_back(arg.c_str());
   const char* program = argc > 0 ? arg_texts[0] : "syxport";
-  const bank::ParsedOptions parsed =
+  const bank::PortCommandLine parsed =
       bank::parse_port_options(static_cast<int>(arg_texts.size()), arg_texts.data());
   if (!parsed.options) {
     std::fwrite(parsed.error.data(), 1, parsed.error.size(), stderr);

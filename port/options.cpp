@@ -50,7 +50,7 @@ std::optional<long long> strict_number(std::string_view text) {
   return value;
 }
 
-ParsedOptions usage_error(std::string_view text, std::initializer_list<TextArg> args = {}) {
+PortCommandLine usage_error(std::string_view text, std::initializer_list<TextArg> args = {}) {
   return {std::nullopt, filled_text(text, args)};
 }
 
@@ -84,7 +84,7 @@ std::string options_help() {
                       kTimeoutOption.high, kTimeoutOption.preset});
 }
 
-ParsedOptions parse_port_options(int argc, const char* const* argv) {
+PortCommandLine parse_port_options(int argc, const char* const* argv) {
   PortOptions options;
   if (argc < 2) return {};
   const char* program = argv[0];

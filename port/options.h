@@ -46,12 +46,12 @@ struct PortOptions {
   bool verify = true;                     // --no-verify (send) clears it
 };
 
-struct ParsedOptions {
+struct PortCommandLine {
   std::optional<PortOptions> options;  // nothing for a usage error
   std::string error;                   // why, as a line; empty when no reason is worth saying
 };
 
-ParsedOptions parse_port_options(int argc, const char* const* argv);
+PortCommandLine parse_port_options(int argc, const char* const* argv);
 
 // The help text's list of options, with the ranges and defaults above.
 std::string options_help();

@@ -474,7 +474,7 @@ TEST(Port, CommandLineValuesAreStrictAndSayWhy) {
   for (const Row& row : rows) {
     std::vector<const char*> argv{"syxport"};
     argv.insert(argv.end(), row.args.begin(), row.args.end());
-    const bank::ParsedOptions parsed =
+    const bank::PortCommandLine parsed =
         bank::parse_port_options(static_cast<int>(argv.size()), argv.data());
     EXPECT_EQ(parsed.options.has_value(), row.error.empty()) << row.args[0] << row.error;
     EXPECT_EQ(parsed.error, row.error);
