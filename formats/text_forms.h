@@ -44,6 +44,12 @@ inline constexpr std::string_view kFncKeyword = "FNC:";
 inline constexpr std::string_view kExtKeyword = "EXT:";
 inline constexpr std::string_view kRawKeyword = "RAW:";
 
+// Under a voice header or the bank name: what a compile of the listing
+// does not give back as the dump holds it, each part after ", ".
+inline constexpr std::string_view kLossesComment = "# A compile of this text does not give back: ";
+inline constexpr std::string_view kNameLoss = ", name bytes outside 0x20-0x7E";
+inline constexpr std::string_view kBankPadLoss = ", bank-name bytes 7-31";
+
 // The columns of each parameter line are runs of the field enums, whose
 // order is the column order.
 template <class Field, Field First, Field Last>

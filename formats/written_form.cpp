@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "field_layout.h"
+#include "fixed_text.h"
 #include "text_forms.h"
 
 namespace bank {
@@ -61,7 +62,32 @@ void append_voice_line(std::string& out, std::span<const std::uint8_t, kVoiceDat
   out += '\n';
 }
 
-// "@NN: <name>", then the LFO and VOI lines with their label lines.
+// Whether a name's bytes are all printable ASCII, as a text gives them back.
+bool name_comes_back(std::span<const std::uint8_t> bytes) {
+  return std::all_of(bytes.begin(), bytes.begin() + kNameLength,
+                     [](std::uint8_t byte) { return byte >= 0x20 && byte <= 0x7E; });
+}
+
+// A comment line naming what a compile of the listing would not give back,
+// where anything is: the reader stores printable ASCII alone in a name, and
+// the instrument knows no larger value than a field's listed_max.
+void append_losses(std::string& out, std::string_view losses) {
+  if (losses.empty()) return;
+  out += kLossesComment;
+  out.append(losses.begin() + 2, losses.end());  // past the first ", "
+  out += '\n';
+}
+
+void note_listed_max(std::string& losses, std::span<const std::uint8_t, kVoiceDataSize> block,
+                     VoiceField field) {
+  const FieldLayout& layout = voice_field_layout(field);
+  const int stored = unpack_field(block, layout);
+  if (stored == listed_value(layout, stored)) return;
+  append_text(losses, ", %s %d (as %d)", {layout.label, stored, layout.listed_max});
+}
+
+// "@NN: <name>", a comment line with what does not come back where
+// something does not, then the LFO and VOI lines with their label lines.
 void print_voice_header(std::string& out, std::span<const std::uint8_t, kVoiceDataSize> block,
                         int number) {
   out += kVoiceHeaderKeyword;
@@ -69,6 +95,11 @@ void print_voice_header(std::string& out, std::span<const std::uint8_t, kVoiceDa
   out += ": ";
   append_name(out, block);
   out += '\n';
+  std::string losses;
+  if (!name_comes_back(block)) losses += kNameLoss;
+  note_listed_max(losses, block, VoiceField::CNT);
+  note_listed_max(losses, block, VoiceField::PBR);
+  append_losses(out, losses);
   out += kLfoLabels;
   append_voice_line(out, block, kLfoKeyword, kLfoColumns);
   out += kVoiLabels;
@@ -119,10 +150,20 @@ void print_functions(std::string& out, std::span<const std::uint8_t, kVoiceDataS
 
 }  // namespace
 
-void print_bank_name(std::string& out, std::span<const std::uint8_t, kListedBankNameBytes> block) {
+void print_bank_name(std::string& out, std::span<const std::uint8_t> block) {
   out += kBankNameKeyword;
-  append_name(out, block);
-  out += "\n\n";
+  append_name(out, block.first<kListedBankNameBytes>());
+  out += '\n';
+  // The builder writes zeros after the name: a space in byte 7 and zeros
+  // after it, as the instrument's own dumps hold, is that same pad.
+  std::string losses;
+  if (!name_comes_back(block)) losses += kNameLoss;
+  const std::span<const std::uint8_t> pad = block.subspan(kNameLength);
+  const bool own_pad = (pad[0] == 0 || pad[0] == ' ') &&
+                       std::all_of(pad.begin() + 1, pad.end(), [](std::uint8_t b) { return b == 0; });
+  if (!own_pad) losses += kBankPadLoss;
+  append_losses(out, losses);
+  out += '\n';
 }
 
 void append_voice(std::string& out, std::span<const std::uint8_t, kVoiceDataSize> block,

@@ -15,7 +15,9 @@
 namespace bank {
 
 // "FB-01:<name>" and an empty line; the name stops at its first zero byte.
-void print_bank_name(std::string& out, std::span<const std::uint8_t, kListedBankNameBytes> block);
+// `block` is the bank-name block's data, kListedBankNameBytes at least;
+// where a compile would not give it back, a comment line says so.
+void print_bank_name(std::string& out, std::span<const std::uint8_t> block);
 
 // A whole voice: header, four operators, functions, the EXT and RAW lines
 // where the voice needs them, and an empty line.

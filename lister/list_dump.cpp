@@ -40,7 +40,7 @@ bool flush(Listing& listing) {
 // voice data are none of the voice's.
 void append_block(std::string& text, int index, std::span<const std::uint8_t> data) {
   if (index == 0) {
-    print_bank_name(text, data.first<kListedBankNameBytes>());
+    print_bank_name(text, data);
     return;
   }
   if (data.size() >= kVoiceDataSize) {

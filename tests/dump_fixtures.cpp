@@ -15,9 +15,12 @@ VoiceData sample_voice(std::string_view name, int seed) {
   std::copy_n(name.begin(), std::min(name.size(), bank::kNameLength), data.begin());
   // The fields of the standard lines; those of the EXT line keep their
   // presets, as in the instrument's own voices.
-  for (std::size_t f = 0; f < static_cast<std::size_t>(bank::VoiceField::ON1); ++f)
-    bank::pack_field(data, bank::voice_field_layout(static_cast<bank::VoiceField>(f)),
-                     seed * 7 + static_cast<int>(f) * 3);
+  for (std::size_t f = 0; f < static_cast<std::size_t>(bank::VoiceField::ON1); ++f) {
+    const bank::FieldLayout& layout = bank::voice_field_layout(static_cast<bank::VoiceField>(f));
+    // No value above what the instrument knows (CNT 4, PBR 12).
+    const int value = seed * 7 + static_cast<int>(f) * 3;
+    bank::pack_field(data, layout, layout.listed_max < 0 ? value : value % (layout.listed_max + 1));
+  }
   for (int op = 0; op < bank::kOperatorCount; ++op)
     for (std::size_t f = 0; f < bank::kOperatorFieldCount; ++f)
       bank::pack_field(bank::operator_data(data, op),

@@ -359,6 +359,8 @@ TEST(WrittenForm, PrintsEveryLineInItsExactForm) {
   bank::append_voice(text, voice, 7);
   EXPECT_EQ(text,
             "@07: Horns\n"
+            "# A compile of this text does not give back: name bytes outside 0x20-0x7E, CNT 7 "
+            "(as 4), PBR 15 (as 12)\n"
             "#     EN SPD AMD PMD AMS PMS FORM SYNC\n"
             "LFO: 001 190 000 050 000 003  002  001\n"
             "#    ALG  FB TRANS\n"
@@ -402,21 +404,59 @@ TEST(WrittenForm, ExtAndRawLinesOnlyWhereTheVoiceNeedsThem) {
   }
 }
 
-TEST(WrittenForm, NamesStopAtTheFirstZeroByte) {
-  std::array<std::uint8_t, 8> bank_name{'A', 'B', 0, 'D', 'E', 'F', 'G', 'H'};
-  std::string text;
-  bank::print_bank_name(text, bank_name);
-  EXPECT_EQ(text, "FB-01:AB\n\n");
-
-  text.clear();
-  bank_name = {'u', 's', 'e', 'r', ' ', '1', ' ', 'X'};  // the eighth byte is not a name byte
-  bank::print_bank_name(text, bank_name);
-  EXPECT_EQ(text, "FB-01:user 1 \n\n");
-
-  VoiceData voice{};
-  text.clear();
-  bank::append_voice(text, voice, 48);
-  EXPECT_EQ(text.substr(0, text.find('\n') + 1), "@48: \n");
+// Names stop at their first zero byte; what a compile would not give back
+// (bytes outside printable ASCII, the bank-name block past the name but for
+// the instrument's own pad, CNT and PBR above the instrument's) is named
+// under the name, and only where it applies.
+TEST(WrittenForm, NamesAndWhatACompileDoesNotGiveBack) {
+  const std::string note = "# A compile of this text does not give back: ";
+  const std::string name = "name bytes outside 0x20-0x7E";
+  const std::string pad = "bank-name bytes 7-31";
+  struct BankRow {
+    std::array<std::uint8_t, 8> start;  // the rest of the 32 bytes zero
+    std::size_t set_at = 0;             // a byte past the name set to 1, where not 0
+    std::string listed;
+  };
+  const BankRow banks[] = {
+      {{'u', 's', 'e', 'r', ' ', '1', ' ', ' '}, 0, "FB-01:user 1 \n\n"},  // the own pad
+      {{'u', 's', 'e', 'r', ' ', '1', ' ', 0}, 0, "FB-01:user 1 \n\n"},
+      {{'u', 's', 'e', 'r', ' ', '1', ' ', 'X'}, 0, "FB-01:user 1 \n" + note + pad + "\n\n"},
+      {{'u', 's', 'e', 'r', ' ', '1', ' ', ' '}, 31, "FB-01:user 1 \n" + note + pad + "\n\n"},
+      {{'A', 'B', 0, 'D', 'E', 'F', 'G', ' '}, 0, "FB-01:AB\n" + note + name + "\n\n"},
+      {{'A', 0xE9, 'C', 'D', 'E', 'F', 'G', 'H'}, 0,
+       "FB-01:A\xE9" "CDEFG\n" + note + name + ", " + pad + "\n\n"},
+  };
+  for (const BankRow& row : banks) {
+    std::array<std::uint8_t, bank::kBankNameDataSize> block{};
+    std::copy(row.start.begin(), row.start.end(), block.begin());
+    if (row.set_at != 0) block[row.set_at] = 1;
+    std::string text;
+    bank::print_bank_name(text, block);
+    EXPECT_EQ(text, row.listed) << row.listed;
+  }
+  struct VoiceRow {
+    std::array<std::uint8_t, 7> name;
+    int cnt;
+    int pbr;
+    std::string header;  // up to the LFO label line
+  };
+  const VoiceRow voices[] = {
+      {{'P', 'i', 'a', 'n', 'o', ' ', ' '}, 4, 12, "@48: Piano  \n"},
+      {{}, 0, 0, "@48: \n" + note + name + "\n"},
+      {{'P', 'i', 'a', 'n', 'o', ' ', ' '}, 7, 15,
+       "@48: Piano  \n" + note + "CNT 7 (as 4), PBR 15 (as 12)\n"},
+      {{'P', 0x7F, 'a', 'n', 'o', ' ', ' '}, 5, 0,
+       "@48: P\x7F" "ano  \n" + note + name + ", CNT 5 (as 4)\n"},
+  };
+  for (const VoiceRow& row : voices) {
+    VoiceData voice{};
+    std::copy(row.name.begin(), row.name.end(), voice.begin());
+    bank::pack_field(voice, bank::voice_field_layout(bank::VoiceField::CNT), row.cnt);
+    bank::pack_field(voice, bank::voice_field_layout(bank::VoiceField::PBR), row.pbr);
+    std::string text;
+    bank::append_voice(text, voice, 48);
+    EXPECT_EQ(text.substr(0, text.find("#  ")), row.header) << row.header;
+  }
 }
 
 }  // namespace

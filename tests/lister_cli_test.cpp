@@ -303,13 +303,15 @@ TEST_F(ListerCli, ControlBytesInNamesListAsSpaces) {
                                                       "B\tC\r",
                                                       voices)));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out.substr(0, 14), "FB-01:A B C \n\n");
-  EXPECT_NE(r.out.find("\n@01: Pi ano \n"), std::string::npos);
-  EXPECT_NE(r.out.find("\n@02:  [2J\x7F\xE9\n"), std::string::npos);
+  // Each name says that a compile does not give its bytes back.
+  const std::string note = "# A compile of this text does not give back: name bytes outside 0x20-0x7E\n";
+  EXPECT_EQ(r.out.substr(0, 13 + note.size() + 1), "FB-01:A B C \n" + note + "\n");
+  EXPECT_NE(r.out.find("\n@01: Pi ano \n" + note), std::string::npos);
+  EXPECT_NE(r.out.find("\n@02:  [2J\x7F\xE9\n" + note), std::string::npos);
   // The 46 all-zero voices have every operator off and output bits 0 0:
-  // an EXT line each, under its label line.
+  // an EXT line each, under its label line; their names are zero bytes.
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'),
-            testing_support::kListedBankLines + 2 * 46);
+            testing_support::kListedBankLines + 2 * 46 + 1 + 48);
 }
 
 TEST_F(ListerCli, AllStatusesAndStreams) {
