@@ -22,6 +22,7 @@
 #include "lister/list_dump.h"
 #include "options.h"
 #include "transfer.h"
+#include "virtual_instrument.h"
 
 namespace {
 
@@ -29,7 +30,8 @@ namespace {
 constexpr std::string_view kUsage =
     "Usage: %s send [options] PORT FILE\n"
     "       %s receive [options] PORT FILE\n"
-    "       %s ports\n";
+    "       %s ports\n"
+    "       %s virtual\n";
 #ifdef _WIN32
 constexpr std::string_view kPorts =
     "\n"
@@ -78,6 +80,13 @@ constexpr std::string_view kDiffers =
     "Error: The bank read back differs from the bank sent in %s\n"
     "The instrument may have dropped the dump: try a longer --gap (it was %d ms).\n";
 constexpr std::string_view kInterrupted = "Error: Interrupted\n";
+constexpr std::string_view kVirtualPort = "%s\n";
+constexpr std::string_view kVirtualHint =
+    "A virtual instrument plays on %s until Ctrl-C: give that path as the PORT of\n"
+    "syxport send and syxport receive in another terminal.\n";
+constexpr std::string_view kNoTerminal = "Error: Cannot open a pseudo-terminal: %s\n";
+constexpr std::string_view kNoVirtual =
+    "Error: virtual needs a POSIX system's pseudo-terminals\n";
 constexpr std::string_view kPortFailed = "Error: The port %s failed: %s\n";
 
 // The progress lines, drawn on a terminal and cleared when a step ends.
@@ -116,7 +125,7 @@ class StderrStatus final : public bank::TransferStatus {
 };
 
 void print_usage(std::FILE* stream, const char* program) {
-  bank::print_text(stream, kUsage, {program, program, program});
+  bank::print_text(stream, kUsage, {program, program, program, program});
 }
 
 // The port opened, or its error printed.
@@ -259,6 +268,32 @@ int receive(const bank::PortOptions& options) {
   return bank::finish_standard_output() ? 0 : 1;
 }
 
+// Plays the instrument on a pseudo-terminal until an interrupt: its port's
+// path on standard output at once, for the other commands to be given.
+int virtual_instrument() {
+#ifdef _WIN32
+  bank::print_text(stderr, kNoVirtual);
+  return 1;
+#else
+  bank::Cancel cancel;
+  bank::cancel_on_interrupts(cancel);
+  std::string error;
+  const bool played = bank::play_virtual_instrument(
+      cancel,
+      [](const std::string& port) {
+        bank::print_text(stdout, kVirtualPort, {port});
+        std::fflush(stdout);
+        bank::print_text(stderr, kVirtualHint, {port});
+      },
+      error);
+  if (!played) {
+    bank::print_text(stderr, kNoTerminal, {error});
+    return 1;
+  }
+  return bank::finish_standard_output() ? 0 : 1;
+#endif
+}
+
 int ports() {
   const std::vector<bank::PortInfo> found = bank::list_ports();
   if (found.empty()) {
@@ -299,6 +334,7 @@ int main(int argc, char** argv) {
       bank::print_text(stdout, kVersion, {SYXBANK_VERSION});
       return bank::finish_standard_output() ? 0 : 1;
     case bank::Verb::ports: return ports();
+    case bank::Verb::virtual_instrument: return virtual_instrument();
     case bank::Verb::send: return send(*options);
     case bank::Verb::receive: return receive(*options);
   }

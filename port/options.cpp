@@ -18,9 +18,9 @@ constexpr std::string_view kUnknownOption = "Error: unknown option %s\n";
 constexpr std::string_view kSendOnly = "Error: %s is for send only\n";
 constexpr std::string_view kAlone = "Error: %s stands alone: %s %s\n";
 constexpr std::string_view kOperands = "Error: %s takes a PORT and a FILE\n";
-constexpr std::string_view kNoOperands = "Error: ports takes no operand\n";
+constexpr std::string_view kNoOperands = "Error: %s takes no operand\n";
 constexpr std::string_view kUnknownVerb =
-    "Error: unknown command %s; give send, receive or ports\n";
+    "Error: unknown command %s; give send, receive, ports or virtual\n";
 
 constexpr std::string_view kOptionsHelp =
     " -s N          System number N (%d - %d; send: default the file's, or %d)\n"
@@ -94,9 +94,9 @@ PortCommandLine parse_port_options(int argc, const char* const* argv) {
     options.verb = verb == "--help" ? Verb::help : Verb::version;
     return {options, ""};
   }
-  if (verb == "ports") {
-    if (argc != 2) return usage_error(kNoOperands);
-    options.verb = Verb::ports;
+  if (verb == "ports" || verb == "virtual") {
+    if (argc != 2) return usage_error(kNoOperands, {verb});
+    options.verb = verb == "ports" ? Verb::ports : Verb::virtual_instrument;
     return {options, ""};
   }
   if (verb != "send" && verb != "receive") return usage_error(kUnknownVerb, {verb});

@@ -2,6 +2,7 @@
 //   syxport send [options] PORT FILE
 //   syxport receive [options] PORT FILE
 //   syxport ports
+//   syxport virtual (POSIX)
 //   syxport --help | --version
 // Options may stand anywhere after the verb, as -s3 or -s 3, --gap 40 or
 // --gap=40; "--" ends them. Unlike the other two programs, values are
@@ -16,7 +17,7 @@
 
 namespace bank {
 
-enum class Verb { send, receive, ports, help, version };
+enum class Verb { send, receive, ports, virtual_instrument, help, version };
 
 // The options that take a number: each one's range and default, in one
 // place for the parser, the help text and the errors.

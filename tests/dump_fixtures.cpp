@@ -4,30 +4,22 @@
 #include <cstdio>
 #include <span>
 
+#include "formats/bank_codec.h"
 #include "formats/block_codec.h"
 #include "formats/field_layout.h"
 #include "formats/header.h"
+#include "formats/packet_schedule.h"
 
 namespace testing_support {
 
-VoiceData sample_voice(std::string_view name, int seed) {
-  VoiceData data{};
-  std::copy_n(name.begin(), std::min(name.size(), bank::kNameLength), data.begin());
-  // The fields of the standard lines; those of the EXT line keep their
-  // presets, as in the instrument's own voices.
-  for (std::size_t f = 0; f < static_cast<std::size_t>(bank::VoiceField::ON1); ++f) {
-    const bank::FieldLayout& layout = bank::voice_field_layout(static_cast<bank::VoiceField>(f));
-    // No value above what the instrument knows (CNT 4, PBR 12).
-    const int value = seed * 7 + static_cast<int>(f) * 3;
-    bank::pack_field(data, layout, layout.listed_max < 0 ? value : value % (layout.listed_max + 1));
-  }
-  for (int op = 0; op < bank::kOperatorCount; ++op)
-    for (std::size_t f = 0; f < bank::kOperatorFieldCount; ++f)
-      bank::pack_field(bank::operator_data(data, op),
-                       bank::operator_field_layout(static_cast<bank::OperatorField>(f)),
-                       seed * 5 + op * 11 + static_cast<int>(f));
-  bank::set_preset_voice_bits(data);
-  return data;
+std::vector<std::uint8_t> bytes_of_a_send(const std::vector<std::uint8_t>& dump) {
+  const auto packets = bank::bank_dump_packets(
+      std::span<const std::uint8_t, bank::kMessageSize>(dump.data(), dump.size()), 0);
+  std::vector<std::uint8_t> bytes;
+  for (const auto& p : packets) bytes.insert(bytes.end(), p.bytes.begin(), p.bytes.end());
+  const auto request = bank::bank_request_message(0, 0);
+  bytes.insert(bytes.end(), request.begin(), request.end());
+  return bytes;
 }
 
 std::vector<std::uint8_t> make_dump(std::string_view bank_name,

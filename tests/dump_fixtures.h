@@ -8,16 +8,20 @@
 #include <vector>
 
 #include "formats/message_layout.h"
+#include "instrument/instrument_model.h"
 
 namespace testing_support {
 
-using VoiceData = std::array<std::uint8_t, bank::kVoiceDataSize>;
+using bank::Clock;
+using bank::InstrumentModel;
+using bank::InstrumentSettings;
+using bank::sample_bank;
+using bank::sample_voice;
+using bank::VoiceData;
 
-// Voice data with the given name and every field of the standard lines set
-// from `seed`, so that voices differ from one another; the EXT line's
-// fields at their presets, no free bit set: a voice as the compiler writes
-// it.
-VoiceData sample_voice(std::string_view name, int seed);
+// What the instrument gets from a verified send of `dump` to system 0:
+// protect off, the dump's packets, then the request for its bank 0.
+std::vector<std::uint8_t> bytes_of_a_send(const std::vector<std::uint8_t>& dump);
 
 // A complete 6363-byte message.
 std::vector<std::uint8_t> make_dump(std::string_view bank_name,

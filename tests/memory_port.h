@@ -9,7 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "instrument_model.h"
+#include "dump_fixtures.h"
+#include "instrument/instrument_model.h"
 #include "port/cancel.h"
 #include "port/port.h"
 

@@ -36,8 +36,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using bank::Outcome;
-using testing_support::InstrumentModel;
-using testing_support::InstrumentSettings;
+using bank::InstrumentModel;
+using bank::InstrumentSettings;
 using testing_support::MemoryPort;
 using testing_support::TestClock;
 using testing_support::VirtualInstrument;
@@ -117,7 +117,7 @@ TEST(Transfer, SendAgainstEachBehaviourOfTheInstrumentAndThePort) {
        F{.late_wake = 6, .stall = 80ms, .undrained = true}, 3, Outcome::done, 1, 1, ""},
   };
   // clang-format on
-  bank::BankData data = testing_support::sample_bank(4);
+  bank::BankData data = bank::sample_bank(4);
   data.bank_number = 0;
   constexpr int packet_count = 2 + bank::kVoiceCount;  // protect off, the name, the voices
   for (const Row& row : rows) {
@@ -337,7 +337,7 @@ TEST(Cancel, InterruptsWhileItLivesAndWithoutItsPipe) {
 
 TEST(Port, FilesToSendAreToldByTheirFirstBytes) {
   const std::string dir = testing_support::make_temp_dir();
-  bank::BankData data = testing_support::sample_bank(2);
+  bank::BankData data = bank::sample_bank(2);
   data.system_number = 4;
   data.bank_number = 1;
   const std::vector<std::uint8_t> dump = dump_of(data);
@@ -415,7 +415,7 @@ TEST(Port, FilesToSendAreToldByTheirFirstBytes) {
 }
 
 TEST(Port, BankDifferencesNameWhatDiffers) {
-  const bank::BankData a = testing_support::sample_bank(1);
+  const bank::BankData a = bank::sample_bank(1);
   const auto with = [&a](std::initializer_list<int> voices, bool name, bool spare) {
     bank::BankData b = a;
     for (const int v : voices) b.voices[static_cast<std::size_t>(v - 1)][40] ^= 1;
@@ -468,7 +468,8 @@ TEST(Port, CommandLineValuesAreStrictAndSayWhy) {
       {{"send", "p"}, "Error: send takes a PORT and a FILE\n"},
       {{"receive", "p", "f", "g"}, "Error: receive takes a PORT and a FILE\n"},
       {{"ports", "extra"}, "Error: ports takes no operand\n"},
-      {{"fetch", "p", "f"}, "Error: unknown command fetch; give send, receive or ports\n"},
+      {{"fetch", "p", "f"}, "Error: unknown command fetch; give send, receive, ports or virtual\n"},
+      {{"virtual", "p"}, "Error: virtual takes no operand\n"},
   };
   // clang-format on
   for (const Row& row : rows) {

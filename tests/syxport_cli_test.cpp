@@ -27,7 +27,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::InstrumentSettings;
+using bank::InstrumentSettings;
 using testing_support::RunResult;
 using testing_support::VirtualInstrument;
 
@@ -285,6 +285,32 @@ TEST_F(SyxportCli, APortThatNeverStopsSendingEndsOnTheTimeoutAndOnAnInterrupt) {
     EXPECT_EQ(r.err.substr(0, row.err.size()), row.err);
     EXPECT_FALSE(testing_support::file_exists(path("out.syx"))) << row.err;
   }
+}
+
+// 'syxport virtual' prints its port, plays the instrument there for the
+// other commands and ends on an interrupt with status 0.
+TEST_F(SyxportCli, TheVirtualInstrumentAnswersOnThePortItPrints) {
+  testing_support::RunOptions options;
+  options.stdout_path = path("virtual.out");
+  RunResult received;
+  options.while_running = [&](int pid) {
+    std::string port;
+    for (int i = 0; i < 1000 && port.empty(); ++i) {
+      const std::string out = testing_support::read_file(path("virtual.out"));
+      if (out.find('\n') != std::string::npos) port = out.substr(0, out.find('\n'));
+      std::this_thread::sleep_for(5ms);
+    }
+    received = testing_support::run_program(kSyxport, {"receive", "-b2", port, path("bank.syx")});
+    ::kill(pid, SIGINT);
+  };
+  const RunResult r = testing_support::run_program(kSyxport, {"virtual"}, options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("until Ctrl-C"), std::string::npos);
+  EXPECT_EQ(received.status, 0) << received.err;
+  bank::BankData held = bank::sample_bank(2);
+  std::vector<std::uint8_t> dump(bank::kMessageSize);
+  bank::encode_bank_dump(held, std::span<std::uint8_t, bank::kMessageSize>(dump));
+  EXPECT_EQ(testing_support::read_file(path("bank.syx")), testing_support::as_string(dump));
 }
 
 TEST_F(SyxportCli, UsageHelpVersionAndPorts) {

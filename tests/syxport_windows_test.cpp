@@ -16,7 +16,7 @@
 #include "formats/input_stream.h"
 #include "formats/midi_writer.h"
 #include "formats/packet_schedule.h"
-#include "instrument_model.h"
+#include "instrument/instrument_model.h"
 #include "lister/list_dump.h"
 #include "run_program.h"
 
@@ -211,7 +211,7 @@ TEST_F(SyxportWindows, SendAgainstTheInstrumentAndTheSystem) {
 TEST_F(SyxportWindows, ReceivesEveryBankInTheFormTheNameAsksAndListsThePort) {
   const char* names[] = {"bank.syx", "bank.mid", "bank.txt"};
   for (int n = 0; n <= 6; ++n) {
-    bank::BankData held = testing_support::sample_bank(n);
+    bank::BankData held = bank::sample_bank(n);
     std::vector<std::uint8_t> dump(bank::kMessageSize);
     bank::encode_bank_dump(held, std::span<std::uint8_t, bank::kMessageSize>(dump));
     const std::string name = names[n % 3];

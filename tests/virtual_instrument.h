@@ -12,7 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "instrument_model.h"
+#include "dump_fixtures.h"
+#include "instrument/instrument_model.h"
 
 namespace testing_support {
 

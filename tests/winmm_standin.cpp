@@ -21,13 +21,13 @@
 #include <thread>
 #include <vector>
 
-#include "instrument_model.h"
+#include "instrument/instrument_model.h"
 
 namespace {
 
 using testing_support::Clock;
-using testing_support::InstrumentModel;
-using testing_support::InstrumentSettings;
+using bank::InstrumentModel;
+using bank::InstrumentSettings;
 
 constexpr auto kPerByte = std::chrono::microseconds(320);  // MIDI's rate
 const wchar_t kDeviceName[] = L"Virtual FB-01";

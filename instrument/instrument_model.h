@@ -1,7 +1,8 @@
-// The instrument as the tests of syxport meet it: what it does with the
-// bytes it gets and what it answers, in one place, carried by a
-// pseudo-terminal (virtual_instrument.h) or by a port in memory on a clock
-// the test moves (memory_port.h):
+// The instrument as syxport's tests and 'syxport virtual' meet it: what it
+// does with the bytes it gets and what it answers, in one place, carried by
+// a pseudo-terminal (the virtual instrument, in the program and the tests),
+// by a port in memory on a clock a test moves, or by the tests' stand-in
+// for the system's MIDI library on Windows:
 // - memory protect is on at power-up, and a bank dump is ignored while it
 //   is; F0 43 75 0s 10 21 00 F7 switches it off;
 // - a bank dump whose next block begins less than `min_block_gap` after
@@ -21,12 +22,14 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <string_view>
 #include <span>
 #include <vector>
 
 #include "formats/bank_data.h"
+#include "formats/message_layout.h"
 
-namespace testing_support {
+namespace bank {
 
 using Clock = std::chrono::steady_clock;
 
@@ -47,13 +50,17 @@ struct InstrumentSettings {
   std::chrono::microseconds tick_every{0};
 };
 
+using VoiceData = std::array<std::uint8_t, kVoiceDataSize>;
+
+// Voice data with the given name and every field of the standard lines set
+// from `seed`, so that voices differ from one another, with no value above
+// what the instrument knows; the EXT line's fields at their presets, no
+// free bit set: a voice as the compiler writes it.
+VoiceData sample_voice(std::string_view name, int seed);
+
 // A sample bank for bank `n`: name "Bank n", voices from sample_voice, and
 // voices 1 and 2 with the bits owners' banks hold beyond the standard lines.
-bank::BankData sample_bank(int n);
-
-// What the instrument gets from a verified send of `dump` to system 0:
-// protect off, the dump's packets, then the request for its bank 0.
-std::vector<std::uint8_t> bytes_of_a_send(const std::vector<std::uint8_t>& dump);
+BankData sample_bank(int n);
 
 class InstrumentModel {
  public:
@@ -73,7 +80,7 @@ class InstrumentModel {
   };
   const std::vector<Arrival>& arrivals() const { return arrivals_; }
   std::vector<std::uint8_t> received() const;
-  const bank::BankData& bank(int n) const { return banks_[static_cast<std::size_t>(n)]; }
+  const BankData& bank(int n) const { return banks_[static_cast<std::size_t>(n)]; }
   int dumps_stored() const { return dumps_stored_; }
   int requests() const { return requests_; }
   // Messages that began while it was still sending an answer.
@@ -91,7 +98,7 @@ class InstrumentModel {
   };
   InstrumentSettings settings_;
   std::vector<Arrival> arrivals_;
-  std::array<bank::BankData, 7> banks_{};
+  std::array<BankData, 7> banks_{};
   bool protect_ = true;
   int dumps_stored_ = 0;
   int dumps_dropped_ = 0;
@@ -106,4 +113,4 @@ class InstrumentModel {
   std::deque<Piece> queue_;
 };
 
-}  // namespace testing_support
+}  // namespace bank

@@ -3,22 +3,41 @@
 #include <algorithm>
 #include <string>
 
-#include "dump_fixtures.h"
+#include "formats/field_layout.h"
 #include "formats/bank_codec.h"
 #include "formats/input_stream.h"
 #include "formats/message_layout.h"
 #include "formats/message_reader.h"
 #include "formats/packet_schedule.h"
 
-namespace testing_support {
+namespace bank {
 
-bank::BankData sample_bank(int n) {
-  bank::BankData data;
+VoiceData sample_voice(std::string_view name, int seed) {
+  VoiceData data{};
+  std::copy_n(name.begin(), std::min(name.size(), kNameLength), data.begin());
+  // The fields of the standard lines; those of the EXT line keep their
+  // presets, as in the instrument's own voices.
+  for (std::size_t f = 0; f < static_cast<std::size_t>(VoiceField::ON1); ++f) {
+    const FieldLayout& layout = voice_field_layout(static_cast<VoiceField>(f));
+    // No value above what the instrument knows (CNT 4, PBR 12).
+    const int value = seed * 7 + static_cast<int>(f) * 3;
+    pack_field(data, layout, layout.listed_max < 0 ? value : value % (layout.listed_max + 1));
+  }
+  for (int op = 0; op < kOperatorCount; ++op)
+    for (std::size_t f = 0; f < kOperatorFieldCount; ++f)
+      pack_field(operator_data(data, op), operator_field_layout(static_cast<OperatorField>(f)),
+                 seed * 5 + op * 11 + static_cast<int>(f));
+  set_preset_voice_bits(data);
+  return data;
+}
+
+BankData sample_bank(int n) {
+  BankData data;
   data.bank_number = n;
   const std::string name = "Bank " + std::to_string(n) + " ";
   std::copy(name.begin(), name.end(), data.name_block.begin());
   data.name_block[7] = ' ';
-  for (int v = 0; v < bank::kVoiceCount; ++v)
+  for (int v = 0; v < kVoiceCount; ++v)
     data.voices[static_cast<std::size_t>(v)] =
         sample_voice("V" + std::to_string(n) + "-" + std::to_string(v + 1), n * 50 + v);
   // Voices as owners' banks hold them: an operator off and the output bits
@@ -28,16 +47,6 @@ bank::BankData sample_bank(int n) {
   data.voices[1][7] = 0x20;
   data.voices[1][16] |= 0x80;
   return data;
-}
-
-std::vector<std::uint8_t> bytes_of_a_send(const std::vector<std::uint8_t>& dump) {
-  const auto packets = bank::bank_dump_packets(
-      std::span<const std::uint8_t, bank::kMessageSize>(dump.data(), dump.size()), 0);
-  std::vector<std::uint8_t> bytes;
-  for (const auto& p : packets) bytes.insert(bytes.end(), p.bytes.begin(), p.bytes.end());
-  const auto request = bank::bank_request_message(0, 0);
-  bytes.insert(bytes.end(), request.begin(), request.end());
-  return bytes;
 }
 
 InstrumentModel::InstrumentModel(const InstrumentSettings& settings) : settings_(settings) {
@@ -58,16 +67,16 @@ void InstrumentModel::take(std::span<const std::uint8_t> bytes, Clock::time_poin
   if (settings_.echo) queue_.push_back({first, {bytes.begin(), bytes.end()}});
   Clock::time_point at = first;
   for (const std::uint8_t byte : bytes) {
-    if (bank::is_real_time(byte)) continue;
-    if (byte == bank::kSysExStart) {
+    if (is_real_time(byte)) continue;
+    if (byte == kSysExStart) {
       if (at < answer_until_) ++spoken_over_;
       message_.clear();
       times_.clear();
     }
-    if (!message_.empty() || byte == bank::kSysExStart) {
+    if (!message_.empty() || byte == kSysExStart) {
       message_.push_back(byte);
       times_.push_back(at);
-      if (byte == bank::kSysExEnd) {
+      if (byte == kSysExEnd) {
         heard(at);
         message_.clear();
         times_.clear();
@@ -102,7 +111,7 @@ std::optional<Clock::time_point> InstrumentModel::next_due() const {
 
 void InstrumentModel::heard(Clock::time_point at) {
   const std::vector<std::uint8_t>& m = message_;
-  if (m.size() < 8 || m[1] != bank::kManufacturerId || m[2] != bank::kBankDumpId ||
+  if (m.size() < 8 || m[1] != kManufacturerId || m[2] != kBankDumpId ||
       m[3] != settings_.system_number)
     return;
   if (m.size() == 8 && m[4] == 0x10 && m[5] == 0x21 && m[6] == 0x00) {
@@ -114,26 +123,26 @@ void InstrumentModel::heard(Clock::time_point at) {
     answer(m[6], at);
     return;
   }
-  if (m.size() != bank::kMessageSize || m[4] != 0 || m[5] != 0 || m[6] > 1) return;
+  if (m.size() != kMessageSize || m[4] != 0 || m[5] != 0 || m[6] > 1) return;
   // Each block must begin at least min_block_gap after the last one ended.
   bool overrun = false;
-  for (int v = 1; v <= bank::kVoiceCount; ++v) {
-    const std::size_t begins = bank::voice_block_offset(v);
+  for (int v = 1; v <= kVoiceCount; ++v) {
+    const std::size_t begins = voice_block_offset(v);
     const Clock::duration gap = times_[begins] - times_[begins - 1];
     least_gap_ = std::min(least_gap_, gap);
     overrun = overrun || gap < settings_.min_block_gap;
   }
-  bank::InputStream in = bank::memory_input(m);
-  std::optional<bank::MessageReading> header = bank::begin_message(in, bank::kVoiceMessageReceived);
-  if (!header || header->header.form != bank::MessageForm::bank_dump) return;
-  const bank::DecodedBank dump = bank::decode_received_bank(in, *header);
-  if (overrun || protect_ || dump.fault != bank::BankFault::none) return;
+  InputStream in = memory_input(m);
+  std::optional<MessageReading> header = begin_message(in, kVoiceMessageReceived);
+  if (!header || header->header.form != MessageForm::bank_dump) return;
+  const DecodedBank dump = decode_received_bank(in, *header);
+  if (overrun || protect_ || dump.fault != BankFault::none) return;
   if (dumps_dropped_ < settings_.dropped_dumps) {
     ++dumps_dropped_;
     return;
   }
-  bank::BankData& kept = banks_[m[6]];
-  std::copy_n(dump.bank.name_block.begin(), bank::kNameLength, kept.name_block.begin());
+  BankData& kept = banks_[m[6]];
+  std::copy_n(dump.bank.name_block.begin(), kNameLength, kept.name_block.begin());
   kept.voices = dump.bank.voices;
   ++dumps_stored_;
 }
@@ -144,14 +153,14 @@ void InstrumentModel::answer(int bank_number, Clock::time_point at) {
   if (settings_.status_code || bank_number > 6) {
     bytes = {0xF0, 0x43, 0x60, static_cast<std::uint8_t>(settings_.status_code.value_or(1)), 0xF7};
   } else {
-    bank::BankData data = bank(bank_number);
+    BankData data = bank(bank_number);
     data.system_number = settings_.system_number;
     data.bank_number = bank_number;
-    std::array<std::uint8_t, bank::kMessageSize> dump{};
-    bank::encode_bank_dump(data, dump);
+    std::array<std::uint8_t, kMessageSize> dump{};
+    encode_bank_dump(data, dump);
     if (damaged_ < settings_.damaged_answers) {
       ++damaged_;
-      dump[bank::voice_block_offset(5) + 130] ^= 0x01;  // voice 5's checksum
+      dump[voice_block_offset(5) + 130] ^= 0x01;  // voice 5's checksum
     }
     for (std::size_t i = 0; i < dump.size(); ++i) {
       if (settings_.active_sensing && i % 500 == 250) bytes.push_back(0xFE);
@@ -173,4 +182,4 @@ void InstrumentModel::answer(int bank_number, Clock::time_point at) {
   }
 }
 
-}  // namespace testing_support
+}  // namespace bank
