@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -35,6 +36,9 @@ constexpr std::size_t kInputBufferSize = 512;
 constexpr std::uint8_t kBrokenMessage = 0xF4;
 // However slow a driver, a packet not done after this has failed.
 constexpr DWORD kLongestPacketMs = 10000;
+// A reset gives every buffer back at once; one not back after this never
+// will be. Nor does a close wait longer for the wire.
+constexpr std::chrono::seconds kLongestReturn{2};
 
 std::string output_words(MMRESULT result) {
   std::array<wchar_t, MAXERRORLENGTH> text{};
@@ -110,6 +114,7 @@ class DevicePort final : public Port {
     if (input) {
       result = ::midiInOpen(&in_, *input, reinterpret_cast<DWORD_PTR>(&on_input),
                             reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION);
+      if (result != MMSYSERR_NOERROR) in_ = nullptr;  // nothing to close
       if (result == MMSYSERR_NOERROR) result = start_input();
       if (result != MMSYSERR_NOERROR) {
         opening.fault = PortFault::cannot_open;
@@ -124,13 +129,17 @@ class DevicePort final : public Port {
     // Bytes asked for after a cancel (the F7 that closes a message cut
     // short) still go, waited for without it.
     const bool cancellable = !cancel_.cancelled();
-    std::vector<char> data(bytes.begin(), bytes.end());
-    MIDIHDR header{};
-    header.lpData = data.data();
-    header.dwBufferLength = static_cast<DWORD>(data.size());
+    // The header and its data live on the heap: a driver that never gives
+    // a header back after a reset keeps them, and they are left to it.
+    auto packet = std::make_unique<Packet>();
+    packet->data.assign(bytes.begin(), bytes.end());
+    MIDIHDR& header = packet->header;
+    header.lpData = packet->data.data();
+    header.dwBufferLength = static_cast<DWORD>(packet->data.size());
     header.dwBytesRecorded = header.dwBufferLength;
     MMRESULT result = ::midiOutPrepareHeader(out_, &header, sizeof header);
     if (result != MMSYSERR_NOERROR) return port_failure(output_words(result));
+    const Clock::time_point handed = Clock::now();
     result = ::midiOutLongMsg(out_, &header, sizeof header);
     PortResult sent;
     if (result != MMSYSERR_NOERROR) {
@@ -141,13 +150,27 @@ class DevicePort final : public Port {
         const DWORD woke =
             ::WaitForMultipleObjects(cancellable ? 2 : 1, waits, FALSE, kLongestPacketMs);
         if (woke == WAIT_OBJECT_0) continue;
-        // Cancelled, or never done: the system gives the buffer back.
-        ::midiOutReset(out_);
-        while ((flags_of(header) & MHDR_DONE) == 0) ::WaitForSingleObject(done_, 100);
+        // Cancelled, or never done: the reset asks the system for the
+        // buffer back, waited for a while at most.
         sent = woke == WAIT_OBJECT_0 + 1 ? port_result(PortState::cancelled)
                                          : port_failure("the port did not send its data");
+        ::midiOutReset(out_);
+        const Clock::time_point given_up = Clock::now() + kLongestReturn;
+        while ((flags_of(header) & MHDR_DONE) == 0 && Clock::now() < given_up)
+          ::WaitForSingleObject(done_, 10);
+        if ((flags_of(header) & MHDR_DONE) == 0) {
+          static_cast<void>(packet.release());  // the driver still holds it
+          return sent;
+        }
+        break;
       }
     }
+    // A driver may mark a buffer done once it has copied it: the bytes are
+    // on the wire until their time there has passed, from when they were
+    // handed over at the earliest.
+    if (sent.state == PortState::ok)
+      wire_until_ = std::max(wire_until_, std::max(handed, Clock::now()) +
+                                              std::chrono::microseconds(320 * bytes.size()));
     result = ::midiOutUnprepareHeader(out_, &header, sizeof header);
     if (result != MMSYSERR_NOERROR && sent.state == PortState::ok)
       sent = port_failure(output_words(result));
@@ -197,7 +220,10 @@ class DevicePort final : public Port {
       in_ = nullptr;
     }
     if (out_ != nullptr) {
-      note(::midiOutReset(out_), output_words);
+      // Not reset: what was sent goes out whole, the F7 of a message cut
+      // short included, before the device is closed.
+      const Clock::time_point until = std::min(wire_until_, Clock::now() + kLongestReturn);
+      while (Clock::now() < until) ::Sleep(1);
       note(::midiOutClose(out_), output_words);
       out_ = nullptr;
       ::timeEndPeriod(1);
@@ -227,17 +253,26 @@ class DevicePort final : public Port {
   }
 
   // The buffers the system filled go back to it, outside the lock: the
-  // system may call back from inside midiInAddBuffer.
+  // system may call back from inside midiInAddBuffer. Every one is given
+  // back; the first failure is told.
   MMRESULT give_back_buffers() {
     std::vector<MIDIHDR*> returned;
     {
       const std::lock_guard lock(mutex_);
       returned.swap(returned_);
     }
+    MMRESULT failed = MMSYSERR_NOERROR;
     for (MIDIHDR* header : returned)
-      if (const MMRESULT r = ::midiInAddBuffer(in_, header, sizeof *header); r != 0) return r;
-    return MMSYSERR_NOERROR;
+      if (const MMRESULT r = ::midiInAddBuffer(in_, header, sizeof *header);
+          r != MMSYSERR_NOERROR && failed == MMSYSERR_NOERROR)
+        failed = r;
+    return failed;
   }
+
+  struct Packet {
+    MIDIHDR header{};
+    std::vector<char> data;
+  };
 
   static void CALLBACK on_output(HMIDIOUT /*out*/, UINT message, DWORD_PTR instance,
                                  DWORD_PTR /*param1*/, DWORD_PTR /*param2*/) {
@@ -271,6 +306,7 @@ class DevicePort final : public Port {
   std::deque<std::uint8_t> pending_;
   std::vector<MIDIHDR*> returned_;
   bool closing_ = false;
+  Clock::time_point wire_until_{};  // when the bytes sent have left the cable
 };
 
 // "0 Virtual FB-01, 1 USB MIDI": the ports, for an error.
