@@ -25,7 +25,7 @@
 
 namespace {
 
-using testing_support::Clock;
+using bank::Clock;
 using bank::InstrumentModel;
 using bank::InstrumentSettings;
 
