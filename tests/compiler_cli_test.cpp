@@ -121,7 +121,9 @@ TEST_F(CompilerCli, FailuresPrintOnStandardOutputAndLeaveNoFile) {
 
   ASSERT_TRUE(std::filesystem::create_directory(testing_support::utf8_path(path("folder"))));
   r = compile({"folder"});
-  EXPECT_EQ(r.out, std::string(testing_support::kFolderFault) + "folder\n");
+  // Windows does not open a folder, and says why on the next line.
+  const std::string folder_fault = std::string(testing_support::kFolderFault) + "folder\n";
+  EXPECT_EQ(r.out.substr(0, folder_fault.size()), folder_fault);
   EXPECT_EQ(r.status, 1);
   EXPECT_FALSE(file_exists(path("folder.syx")));
 }

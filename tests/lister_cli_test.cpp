@@ -367,7 +367,9 @@ TEST_F(ListerCli, ListingUsesTheSystemsLineEnds) {
 TEST_F(ListerCli, DirectoryIsAReadError) {
   RunResult r = testing_support::run_program(kLister, {dir_});
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, testing_support::kFolderFault + dir_ + "\n");
+  // Windows does not open a folder, and says why on the next line.
+  const std::string fault = testing_support::kFolderFault + dir_ + "\n";
+  EXPECT_EQ(r.err.substr(0, fault.size()), fault);
   EXPECT_EQ(r.status, 1);
 }
 
