@@ -85,8 +85,10 @@ constexpr std::string_view kVirtualHint =
     "A virtual instrument plays on %s until Ctrl-C: give that path as the PORT of\n"
     "syxport send and syxport receive in another terminal.\n";
 constexpr std::string_view kNoTerminal = "Error: Cannot open a pseudo-terminal: %s\n";
+#ifdef _WIN32
 constexpr std::string_view kNoVirtual =
     "Error: virtual needs a POSIX system's pseudo-terminals\n";
+#endif
 constexpr std::string_view kPortFailed = "Error: The port %s failed: %s\n";
 
 // The progress lines, drawn on a terminal and cleared when a step ends.
