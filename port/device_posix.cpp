@@ -3,7 +3,8 @@
 // until the deadline, and each wait polls the cancel beside it. A terminal
 // (a serial port, a pseudo-terminal) is put in raw mode and drained with
 // tcdrain; a raw MIDI device of Linux, named by its path or by hw:C,D,S
-// (opened as ALSA's own library opens it), is drained with its own ioctl. No library is linked: only the kernel's interface is used.
+// (opened as ALSA's own library opens it), is drained with its own ioctl.
+// No library is linked: only the kernel's interface is used.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>

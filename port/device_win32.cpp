@@ -166,11 +166,10 @@ class DevicePort final : public Port {
       }
     }
     // A driver may mark a buffer done once it has copied it: the bytes are
-    // on the wire until their time there has passed, from when they were
-    // handed over at the earliest.
+    // on the cable, one message after the other, until their time there
+    // has passed.
     if (sent.state == PortState::ok)
-      wire_until_ = std::max(wire_until_, std::max(handed, Clock::now()) +
-                                              std::chrono::microseconds(320 * bytes.size()));
+      wire_until_ = std::max(wire_until_, handed) + std::chrono::microseconds(320 * bytes.size());
     result = ::midiOutUnprepareHeader(out_, &header, sizeof header);
     if (result != MMSYSERR_NOERROR && sent.state == PortState::ok)
       sent = port_failure(output_words(result));

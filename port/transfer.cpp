@@ -35,11 +35,11 @@ TransferResult port_outcome(const PortResult& port, int sends) {
 // Sends the packets, each no earlier than its time on the schedule and no
 // earlier than the schedule's silence after the packet before it actually
 // left: a packet that leaves late delays the rest, and every gap the
-// instrument needs is kept. A packet has left once the port has drained it
-// and its bytes have had their time on the wire at MIDI's rate, whichever
-// is later: a port that takes bytes faster than the cable carries them (a
-// device that cannot be drained, a driver that reports a buffer done once
-// it has copied it) does not shorten a gap. An interrupt or a failure
+// instrument needs is kept. A packet has left once the port has drained
+// it; a port that takes bytes faster than the cable carries them (a device
+// that cannot be drained, a driver that reports a buffer done once it has
+// copied it, perhaps after holding it) has only handed them over, and they
+// leave a wire time later: that does not shorten a gap either. An interrupt or a failure
 // inside a message ends it with F7, the packet that opens it included.
 PortResult send_packets(Port& port, Timekeeper& time, const std::vector<TimedPacket>& packets,
                         TransferStatus& status) {
@@ -69,9 +69,14 @@ PortResult send_packets(Port& port, Timekeeper& time, const std::vector<TimedPac
       return sent;
     }
     message_open = packet.bytes.back() != kSysExEnd;
-    if (p + 1 < packets.size())
-      earliest =
-          std::max(time.now(), began + wire_time(packet.bytes.size())) + silence_after(packets, p);
+    if (p + 1 < packets.size()) {
+      // A send that returned before the bytes could have crossed the cable
+      // only handed them over: they are on the wire for their time from then.
+      const Clock::time_point returned = time.now();
+      const auto on_wire = wire_time(packet.bytes.size());
+      const Clock::time_point left = returned < began + on_wire ? returned + on_wire : returned;
+      earliest = left + silence_after(packets, p);
+    }
   }
   status.step_done();
   return {};

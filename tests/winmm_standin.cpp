@@ -94,7 +94,16 @@ class Device {
   Callback out_callback_;
   Callback in_callback_;
   std::deque<MIDIHDR*> out_queue_;
+  std::deque<Clock::time_point> out_queued_at_;     // when each was handed over
   std::optional<Clock::time_point> sending_until_;  // the front message's last byte
+  // A driver that copies (copies=1): the messages it holds, each with when
+  // its first byte goes on the cable, and when the cable is free.
+  struct Copied {
+    Clock::time_point start;
+    std::vector<std::uint8_t> bytes;
+  };
+  std::deque<Copied> cable_;
+  Clock::time_point cable_free_{};
   std::deque<MIDIHDR*> in_queue_;
   std::deque<std::uint8_t> arrived_;  // from the instrument, not yet in a buffer
   Clock::time_point opened_{};
@@ -117,6 +126,34 @@ class Device {
     s.echo = setting(setup_, "echo", 0) != 0;
     s.dropped_dumps = setting(setup_, "dropped", 0);
     return s;
+  }
+
+  bool copies() const { return setting(setup_, "copies", 0) != 0; }
+
+  // A message as it began on the cable, in the log, and to the instrument.
+  void put_on_cable(std::span<const std::uint8_t> message, Clock::time_point start) {
+    model_.take(message, start, kPerByte);
+    std::string line =
+        "out " +
+        std::to_string(
+            std::chrono::duration_cast<std::chrono::microseconds>(start - opened_).count());
+    char hex[4];
+    for (const std::uint8_t b : message) {
+      std::snprintf(hex, sizeof hex, " %02X", b);
+      line += hex;
+    }
+    log_.push_back(line);
+  }
+
+  // A copying driver's reset or close: what is on the cable by `now` has
+  // gone, the rest of what it holds is dropped.
+  void cut_cable(Clock::time_point now) {
+    for (const Copied& c : cable_) {
+      if (c.start >= now) break;
+      const auto sent = static_cast<std::size_t>((now - c.start) / kPerByte);
+      put_on_cable(std::span(c.bytes).first(std::min(sent, c.bytes.size())), c.start);
+    }
+    cable_.clear();
   }
 
   void start_worker() {
@@ -150,25 +187,40 @@ class Device {
       const Clock::time_point now = Clock::now();
       std::vector<Call> calls;
       bool interrupt = false;
-      if (!out_queue_.empty()) {
+      // A copying driver: a message leaves the cable whole once its time
+      // there has passed; a header is done once it has been copied.
+      while (!cable_.empty() &&
+             cable_.front().start + kPerByte * static_cast<int>(cable_.front().bytes.size()) <=
+                 now) {
+        put_on_cable(cable_.front().bytes, cable_.front().start);
+        cable_.pop_front();
+      }
+      // The long message "held" (from 1; 0: every one) is held "hold" ms.
+      const int held_one = setting(setup_, "held", 0);
+      const auto held = std::chrono::milliseconds(
+          held_one == 0 || held_one == long_messages_ + 1 ? setting(setup_, "hold", 0) : 0);
+      if (!out_queue_.empty() && copies() && out_queued_at_.front() + held <= now) {
+        MIDIHDR* header = out_queue_.front();
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(header->lpData);
+        Copied copied{std::max(now, cable_free_), {bytes, bytes + header->dwBufferLength}};
+        cable_free_ = copied.start + kPerByte * static_cast<int>(copied.bytes.size());
+        cable_.push_back(std::move(copied));
+        out_queue_.pop_front();
+        out_queued_at_.pop_front();
+        set_flags(header, MHDR_DONE, MHDR_INQUEUE);
+        calls.push_back(
+            {out_callback_, out_handle(), MOM_DONE, reinterpret_cast<DWORD_PTR>(header)});
+        ++long_messages_;
+        interrupt = long_messages_ == setting(setup_, "interrupt", -1);
+      } else if (!out_queue_.empty() && !copies()) {
         MIDIHDR* header = out_queue_.front();
         if (!sending_until_) {
           const auto* bytes = reinterpret_cast<const std::uint8_t*>(header->lpData);
-          const std::span<const std::uint8_t> message(bytes, header->dwBufferLength);
-          model_.take(message, now, kPerByte);
-          std::string line =
-              "out " +
-              std::to_string(
-                  std::chrono::duration_cast<std::chrono::microseconds>(now - opened_).count());
-          char hex[4];
-          for (const std::uint8_t b : message) {
-            std::snprintf(hex, sizeof hex, " %02X", b);
-            line += hex;
-          }
-          log_.push_back(line);
-          sending_until_ = now + kPerByte * static_cast<int>(message.size());
+          put_on_cable(std::span(bytes, header->dwBufferLength), now);
+          sending_until_ = now + kPerByte * static_cast<int>(header->dwBufferLength);
         } else if (*sending_until_ <= now) {
           out_queue_.pop_front();
+          out_queued_at_.pop_front();
           sending_until_.reset();
           set_flags(header, MHDR_DONE, MHDR_INQUEUE);
           calls.push_back(
@@ -185,7 +237,13 @@ class Device {
       lock.lock();
       // Until the next byte is due on either side, or a call brings work.
       std::optional<Clock::time_point> next = sending_until_;
-      if (!out_queue_.empty() && !sending_until_) next = Clock::now();
+      if (!out_queue_.empty() && !sending_until_)
+        next = copies() ? out_queued_at_.front() + held : Clock::now();
+      if (!cable_.empty()) {
+        const auto ends =
+            cable_.front().start + kPerByte * static_cast<int>(cable_.front().bytes.size());
+        if (!next || ends < *next) next = ends;
+      }
       if (const auto due = model_.next_due(); due && (!next || *due < *next)) next = due;
       if (in_started_ && !arrived_.empty() && !in_queue_.empty()) next = Clock::now();
       if (next)
@@ -349,6 +407,7 @@ MMRESULT WINAPI midiOutLongMsg(HMIDIOUT handle, LPMIDIHDR header, UINT size) {
   if ((flags(header) & MHDR_INQUEUE) != 0) return misuse("midiOutLongMsg", MIDIERR_STILLPLAYING);
   set_flags(header, MHDR_INQUEUE, MHDR_DONE);
   d.out_queue_.push_back(header);
+  d.out_queued_at_.push_back(Clock::now());
   d.wake_.notify_all();
   return MMSYSERR_NOERROR;
 }
@@ -361,7 +420,9 @@ MMRESULT WINAPI midiOutReset(HMIDIOUT handle) {
     const std::lock_guard lock(d.mutex_);
     if (handle != out_handle() || !d.out_open_) return misuse("midiOutReset", MMSYSERR_INVALHANDLE);
     returned.swap(d.out_queue_);
+    d.out_queued_at_.clear();
     d.sending_until_.reset();
+    d.cut_cable(Clock::now());
     for (MIDIHDR* header : returned) set_flags(header, MHDR_DONE, MHDR_INQUEUE);
     callback = d.out_callback_;
   }
@@ -377,6 +438,7 @@ MMRESULT WINAPI midiOutClose(HMIDIOUT handle) {
     const std::lock_guard lock(d.mutex_);
     if (handle != out_handle() || !d.out_open_) return misuse("midiOutClose", MMSYSERR_INVALHANDLE);
     if (!d.out_queue_.empty()) return misuse("midiOutClose", MIDIERR_STILLPLAYING);
+    d.cut_cable(Clock::now());
     d.out_open_ = false;
     d.log_.push_back("closed " +
                      std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(

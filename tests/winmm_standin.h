@@ -40,6 +40,11 @@
 //   SYXPORT_STANDIN  "key=value,...": system, need (ms), rate (bytes a
 //     second; 0 at once), silent, status (code), sensing, damaged (count),
 //     echo, dropped (count), in_use, devices (0 or 1), input (0 or 1),
+//     copies (1: a driver that marks a header done as soon as it has copied
+//     it, as the documentation allows and USB interfaces do; the copy goes
+//     out at MIDI's rate, and a reset or close drops what has not), hold
+//     (ms such a driver holds a header before it copies it), held (the
+//     long message, from 1, that it holds; 0: every one),
 //     interrupt (after that many long messages, a Ctrl-C: raised as the C
 //     runtime's SIGINT, since Wine gives a process without a console no
 //     console events).
