@@ -135,12 +135,12 @@ PortCommandLine parse_port_options(int argc, const char* const* argv) {
     if (!whole) return usage_error(kBadNumber, {option->name, value, option->low, option->high});
     if (*whole < option->low || *whole > option->high)
       return usage_error(kOutOfRange, {option->name, value, option->low, option->high});
-    const std::optional<int> number = static_cast<int>(*whole);
-    if (option == &kSystemOption) options.system_number = *number;
-    if (option == &kBankOption) options.bank_number = *number;
-    if (option == &kGapOption) options.gap_ms = *number;
-    if (option == &kTriesOption) options.tries = *number;
-    if (option == &kTimeoutOption) options.timeout_s = *number;
+    const int number = static_cast<int>(*whole);
+    if (option == &kSystemOption) options.system_number = number;
+    if (option == &kBankOption) options.bank_number = number;
+    if (option == &kGapOption) options.gap_ms = number;
+    if (option == &kTriesOption) options.tries = number;
+    if (option == &kTimeoutOption) options.timeout_s = number;
   }
   if (operands.size() != 2) return usage_error(kOperands, {verb});
   options.port = operands[0];
