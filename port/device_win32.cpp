@@ -39,6 +39,9 @@ constexpr DWORD kLongestPacketMs = 10000;
 // A reset gives every buffer back at once; one not back after this never
 // will be. Nor does a close wait longer for the wire.
 constexpr std::chrono::seconds kLongestReturn{2};
+// A driver that copies puts the bytes on the cable a moment after it took
+// them; a close waits that much past their time there.
+constexpr std::chrono::milliseconds kDriverLag{10};
 
 std::string output_words(MMRESULT result) {
   std::array<wchar_t, MAXERRORLENGTH> text{};
@@ -221,7 +224,8 @@ class DevicePort final : public Port {
     if (out_ != nullptr) {
       // Not reset: what was sent goes out whole, the F7 of a message cut
       // short included, before the device is closed.
-      const Clock::time_point until = std::min(wire_until_, Clock::now() + kLongestReturn);
+      const Clock::time_point until =
+          std::min(wire_until_ + kDriverLag, Clock::now() + kLongestReturn);
       while (Clock::now() < until) ::Sleep(1);
       note(::midiOutClose(out_), output_words);
       out_ = nullptr;

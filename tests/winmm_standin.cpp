@@ -154,6 +154,7 @@ class Device {
       put_on_cable(std::span(c.bytes).first(std::min(sent, c.bytes.size())), c.start);
     }
     cable_.clear();
+    cable_free_ = std::min(cable_free_, now);  // what it dropped takes no time there
   }
 
   void start_worker() {
@@ -202,7 +203,10 @@ class Device {
       if (!out_queue_.empty() && copies() && out_queued_at_.front() + held <= now) {
         MIDIHDR* header = out_queue_.front();
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(header->lpData);
-        Copied copied{std::max(now, cable_free_), {bytes, bytes + header->dwBufferLength}};
+        // Its time on the cable runs from when it was handed over (or held
+        // till), however late this thread woke to copy it.
+        Copied copied{std::max(out_queued_at_.front() + held, cable_free_),
+                      {bytes, bytes + header->dwBufferLength}};
         cable_free_ = copied.start + kPerByte * static_cast<int>(copied.bytes.size());
         cable_.push_back(std::move(copied));
         out_queue_.pop_front();

@@ -1,0 +1,152 @@
+#include "config_dump.h"
+
+#include <algorithm>
+
+#include "block_codec.h"
+#include "fixed_text.h"
+
+namespace bank {
+namespace {
+
+constexpr std::uint8_t kCurrentConfigKind = 0x01;
+constexpr std::uint8_t kConfigMemoryKind = 0x02;
+constexpr std::uint8_t kRequestId = 0x20;
+constexpr std::uint8_t kStoreKind = 0x40;
+constexpr std::uint8_t kCountHigh = kConfigDataSize / 128;
+constexpr std::uint8_t kCountLow = kConfigDataSize % 128;
+
+std::array<std::uint8_t, 8> short_message(int system_number, std::uint8_t id, std::uint8_t kind,
+                                          int number) {
+  return {kSysExStart,
+          kManufacturerId,
+          kBankDumpId,
+          static_cast<std::uint8_t>(system_number & 0x7F),
+          id,
+          kind,
+          static_cast<std::uint8_t>(number & 0x7F),
+          kSysExEnd};
+}
+
+// The next byte that is not a real-time byte, consumed when it is a data
+// byte; -1 at a status byte (left unread) or the end.
+int next_data_byte(InputStream& in) {
+  skip_real_time(in);
+  const int byte = peek_byte(in);
+  if (byte < 0 || byte >= 0x80) return -1;
+  next_byte(in);
+  return byte;
+}
+
+}  // namespace
+
+ConfigDump encode_config_dump(const ConfigData& config) {
+  ConfigDump dump{};
+  const bool current = config.memory == kCurrentConfig;
+  const auto header = short_message(config.system_number, 0x00,
+                                    current ? kCurrentConfigKind : kConfigMemoryKind,
+                                    current ? 0 : config.memory);
+  std::copy_n(header.begin(), kConfigHeaderSize, dump.begin());
+  dump[kConfigHeaderSize] = kCountHigh;
+  dump[kConfigHeaderSize + 1] = kCountLow;
+  std::uint32_t sum = 0;
+  for (std::size_t i = 0; i < kConfigDataSize; ++i) {
+    const auto byte = static_cast<std::uint8_t>(config.bytes[i] & 0x7F);
+    dump[kConfigDataOffset + i] = byte;
+    sum += byte;
+  }
+  dump[kConfigMessageSize - 2] = block_checksum(sum);
+  dump[kConfigMessageSize - 1] = kSysExEnd;
+  return dump;
+}
+
+std::array<std::uint8_t, 8> config_request_message(int system_number, int memory) {
+  return memory == kCurrentConfig
+             ? short_message(system_number, kRequestId, kCurrentConfigKind, 0)
+             : short_message(system_number, kRequestId, kConfigMemoryKind, memory);
+}
+
+std::array<std::uint8_t, 8> config_store_message(int system_number, int memory) {
+  return short_message(system_number, kRequestId, kStoreKind, memory);
+}
+
+std::optional<ConfigHeader> read_config_header(InputStream& in) {
+  if (peek_byte(in) != kSysExStart) return std::nullopt;
+  next_byte(in);
+  const int manufacturer = next_data_byte(in);
+  const int id = manufacturer == kManufacturerId ? next_data_byte(in) : -1;
+  const int system = id == kBankDumpId ? next_data_byte(in) : -1;
+  const int zero = system >= 0 && system < kSystemNumberCount ? next_data_byte(in) : -1;
+  const int kind = zero == 0x00 ? next_data_byte(in) : -1;
+  if (kind != kCurrentConfigKind && kind != kConfigMemoryKind) return std::nullopt;
+  const int number = next_data_byte(in);
+  if (kind == kCurrentConfigKind ? number != 0 : number < 0 || number >= kConfigMemoryCount)
+    return std::nullopt;
+  return ConfigHeader{system, kind == kCurrentConfigKind ? kCurrentConfig : number};
+}
+
+bool at_config_header(InputStream& in) {
+  // A header with real-time bytes among its own is longer than 7 bytes:
+  // as many as a window holds are looked at.
+  const std::span<const std::uint8_t> bytes = peek_bytes(in, 64);
+  InputStream header = memory_input(bytes);
+  return read_config_header(header).has_value();
+}
+
+DecodedConfig read_config_body(InputStream& in, const ConfigHeader& header) {
+  DecodedConfig decoded;
+  decoded.config.system_number = header.system_number;
+  decoded.config.memory = header.memory;
+  const auto fail = [&decoded](BankFault fault) {
+    if (decoded.fault == BankFault::none) decoded.fault = fault;
+    return decoded;
+  };
+  const int high = next_data_byte(in);
+  const int low = high >= 0 ? next_data_byte(in) : -1;
+  if (low < 0) return fail(failed(in) ? BankFault::read_error : BankFault::cut);
+  const std::size_t count = static_cast<std::size_t>(high) * 128 + static_cast<std::size_t>(low);
+  std::uint32_t sum = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const int byte = next_data_byte(in);
+    if (byte < 0) return fail(failed(in) ? BankFault::read_error : BankFault::cut);
+    if (i < kConfigDataSize) decoded.config.bytes[i] = static_cast<std::uint8_t>(byte);
+    sum += static_cast<std::uint32_t>(byte);
+    ++decoded.data_count;
+  }
+  const int checksum = next_data_byte(in);
+  if (checksum < 0) return fail(failed(in) ? BankFault::read_error : BankFault::cut);
+  decoded.checksum = static_cast<std::uint8_t>(checksum);
+  decoded.expected = block_checksum(sum);
+  if (count != kConfigDataSize) fail(BankFault::block_size);
+  if (decoded.checksum != decoded.expected) fail(BankFault::checksum);
+  skip_real_time(in);
+  if (peek_byte(in) != kSysExEnd) return fail(failed(in) ? BankFault::read_error : BankFault::cut);
+  next_byte(in);
+  return decoded;
+}
+
+std::string config_differences(const ConfigData& sent, const ConfigData& back) {
+  const auto differ = [&](std::size_t from, std::size_t size) {
+    return !std::equal(sent.bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                       sent.bytes.begin() + static_cast<std::ptrdiff_t>(from + size),
+                       back.bytes.begin() + static_cast<std::ptrdiff_t>(from));
+  };
+  std::vector<std::string> parts;
+  if (differ(0, kConfigNameLength)) parts.emplace_back("the name");
+  if (differ(kConfigSettingsOffset, kConfigInstrumentOffset - kConfigSettingsOffset))
+    parts.emplace_back("the settings");
+  std::array<bool, kConfigInstrumentCount> instruments{};
+  for (std::size_t i = 0; i < instruments.size(); ++i)
+    instruments[i] = differ(kConfigInstrumentOffset + i * kConfigInstrumentSize,
+                            kConfigInstrumentSize);
+  int count = 0;
+  const std::string runs = number_runs(instruments, count);
+  if (count > 0) parts.push_back((count == 1 ? "instrument " : "instruments ") + runs);
+  std::string text;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) text += i + 1 == parts.size() ? " and " : ", ";
+    text += parts[i];
+  }
+  return text;
+}
+
+}  // namespace bank

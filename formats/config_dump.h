@@ -1,0 +1,105 @@
+// The configuration dump: what the instrument plays and how, as one System
+// Exclusive message of 171 bytes.
+//
+//   offset  length  content
+//   0       7       header: F0 43 75 <system> 00 01 00 (the current
+//                   configuration) or F0 43 75 <system> 00 02 <nn>
+//                   (configuration memory nn, 0-19 for configurations 1-20)
+//   7       2       count: 01 20, 160 bytes
+//   9       160     the data, plain 7-bit bytes (no nibble pairs)
+//   169     1       checksum: (-sum of the 160 bytes) & 0x7F
+//   170     1       F7
+//
+// The instrument keeps the current configuration and 20 memories; 17-20
+// are its presets, which it does not let be written.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "bank_codec.h"
+#include "input_stream.h"
+
+namespace bank {
+
+inline constexpr std::size_t kConfigDataSize = 160;
+inline constexpr std::size_t kConfigHeaderSize = 7;
+inline constexpr std::size_t kConfigDataOffset = kConfigHeaderSize + 2;
+inline constexpr std::size_t kConfigMessageSize = kConfigDataOffset + kConfigDataSize + 2;
+static_assert(kConfigMessageSize == 171);
+
+// The data: the name (8 characters), the settings of the whole
+// configuration (bytes 8-31), and 16 bytes for each of the 8 instruments.
+inline constexpr std::size_t kConfigNameLength = 8;
+inline constexpr std::size_t kConfigSettingsOffset = 8;
+inline constexpr std::size_t kConfigInstrumentOffset = 32;
+inline constexpr std::size_t kConfigInstrumentSize = 16;
+inline constexpr int kConfigInstrumentCount = 8;
+static_assert(kConfigInstrumentOffset + kConfigInstrumentCount * kConfigInstrumentSize ==
+              kConfigDataSize);
+
+inline constexpr int kConfigMemoryCount = 20;
+inline constexpr int kStorableConfigCount = 16;
+// The memory number of the current configuration, which is no memory.
+inline constexpr int kCurrentConfig = -1;
+constexpr bool config_is_storable(int memory) {
+  return memory == kCurrentConfig || (memory >= 0 && memory < kStorableConfigCount);
+}
+
+struct ConfigData {
+  int system_number = 0;
+  int memory = kCurrentConfig;  // 0-19, or kCurrentConfig
+  std::array<std::uint8_t, kConfigDataSize> bytes{};
+};
+
+using ConfigDump = std::array<std::uint8_t, kConfigMessageSize>;
+
+// The dump of `config`, each data byte sent as its low 7 bits.
+ConfigDump encode_config_dump(const ConfigData& config);
+
+// The request for the current configuration (F0 43 75 0s 20 01 00 F7) or
+// memory nn (F0 43 75 0s 20 02 nn F7).
+std::array<std::uint8_t, 8> config_request_message(int system_number, int memory);
+
+// Stores the current configuration into memory nn, which it leaves
+// current: F0 43 75 0s 20 40 nn F7.
+std::array<std::uint8_t, 8> config_store_message(int system_number, int memory);
+
+struct ConfigHeader {
+  int system_number = 0;
+  int memory = kCurrentConfig;
+};
+
+// Reads a configuration header at the stream's position, real-time bytes
+// after the F0 passed over. Nothing when the bytes there are none; some of
+// them may be consumed, but never a status byte after the F0.
+std::optional<ConfigHeader> read_config_header(InputStream& in);
+
+// True when the stream's next bytes are a configuration header; nothing is
+// consumed.
+bool at_config_header(InputStream& in);
+
+struct DecodedConfig {
+  ConfigData config;  // what the message holds; bytes it does not carry are zero
+  BankFault fault = BankFault::none;
+  std::uint8_t checksum = 0;         // checksum: the byte as it stands
+  std::uint8_t expected = 0;         // checksum: the one the data call for
+  std::size_t data_count = 0;        // data bytes the message carried
+};
+
+// Reads the rest of a configuration dump whose header has been read: the
+// count, the data, the checksum and the F7, as a MIDI receiver reads them
+// (real-time bytes passed over, any other status byte ends the message and
+// is left unread). The fault says what was wrong; what was read is kept.
+DecodedConfig read_config_body(InputStream& in, const ConfigHeader& header);
+
+// What differs between a configuration sent and the one read back:
+// "the name", "the settings", "instrument 3", "instruments 1, 4-6", joined
+// by ", " and " and "; empty when all 160 bytes are the same.
+std::string config_differences(const ConfigData& sent, const ConfigData& back);
+
+}  // namespace bank
