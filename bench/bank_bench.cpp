@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "compiler/bank_text_reader.h"
+#include "text/bank_text_reader.h"
 #include "compiler/dump_builder.h"
-#include "formats/file_source.h"
-#include "formats/input_stream.h"
+#include "system/file_source.h"
+#include "system/input_stream.h"
 #include "lister/list_dump.h"
 
 namespace {

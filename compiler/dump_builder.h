@@ -1,7 +1,7 @@
 // Packing the compiler's state into the 6363-byte bulk-dump message.
 #pragma once
 
-#include "bank_state.h"
+#include "text/bank_state.h"
 #include "formats/bank_data.h"
 
 namespace bank {

@@ -13,20 +13,20 @@
 #include <string_view>
 #include <vector>
 
-#include "bank_state.h"
+#include "text/bank_state.h"
 #include "dump_builder.h"
-#include "formats/file_services.h"
-#include "formats/file_source.h"
-#include "formats/fixed_text.h"
-#include "formats/input_stream.h"
+#include "system/file_services.h"
+#include "system/file_source.h"
+#include "system/fixed_text.h"
+#include "system/input_stream.h"
 #include "formats/midi_writer.h"
 #include "options.h"
-#include "text_compile.h"
+#include "text/text_compile.h"
 
 namespace {
 
 // Every text the program prints, on standard output, kept word for word
-// (see formats/fixed_text.h).
+// (see system/fixed_text.h).
 constexpr std::string_view kUsage =
     "Usage: %s [options] infile.txt [outfile.syx]\n\n"
     " -sN   System number = N (0 - 15)\n"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "formats/file_services.h"
+#include "system/file_services.h"
 
 namespace bank {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "bank_state.h"
+#include "text/bank_state.h"
 
 namespace bank {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "fixed_text.h"
+#include "system/fixed_text.h"
 
 namespace bank {
 namespace {

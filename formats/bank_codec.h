@@ -13,7 +13,7 @@
 #include <string>
 
 #include "bank_data.h"
-#include "input_stream.h"
+#include "system/input_stream.h"
 #include "message_reader.h"
 
 namespace bank {

@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "input_stream.h"
+#include "system/input_stream.h"
 #include "message_layout.h"
 
 namespace bank {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "block_codec.h"
-#include "fixed_text.h"
+#include "system/fixed_text.h"
 
 namespace bank {
 namespace {

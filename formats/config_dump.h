@@ -22,7 +22,7 @@
 #include <string>
 
 #include "bank_codec.h"
-#include "input_stream.h"
+#include "system/input_stream.h"
 
 namespace bank {
 

@@ -15,7 +15,7 @@
 #include <span>
 
 #include "block_codec.h"
-#include "input_stream.h"
+#include "system/input_stream.h"
 #include "message_layout.h"
 
 namespace bank {

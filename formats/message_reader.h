@@ -9,7 +9,7 @@
 
 #include "block_codec.h"
 #include "header.h"
-#include "input_stream.h"
+#include "system/input_stream.h"
 
 namespace bank {
 

@@ -18,8 +18,8 @@
 #include <span>
 #include <vector>
 
-#include "byte_source.h"
-#include "input_stream.h"
+#include "system/byte_source.h"
+#include "system/input_stream.h"
 
 namespace bank {
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <span>
 
-#include "formats/byte_source.h"
-#include "formats/input_stream.h"
+#include "system/byte_source.h"
+#include "system/input_stream.h"
 #include "fuzz_check.h"
 #include "port/answer.h"
 

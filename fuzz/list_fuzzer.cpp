@@ -11,9 +11,9 @@
 #include <span>
 #include <string>
 
-#include "compiler/bank_text_reader.h"
-#include "formats/chunked_source.h"
-#include "formats/input_stream.h"
+#include "text/bank_text_reader.h"
+#include "system/chunked_source.h"
+#include "system/input_stream.h"
 #include "formats/message_layout.h"
 #include "fuzz_check.h"
 #include "lister/list_dump.h"

@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "compiler/bank_text_reader.h"
+#include "text/bank_text_reader.h"
 #include "compiler/dump_builder.h"
 #include "formats/bank_data.h"
-#include "formats/chunked_source.h"
+#include "system/chunked_source.h"
 #include "formats/field_layout.h"
-#include "formats/input_stream.h"
+#include "system/input_stream.h"
 #include "formats/midi_writer.h"
 #include "lister/list_dump.h"
 

@@ -10,12 +10,12 @@
 #include <memory>
 #include <span>
 
-#include "compiler/bank_text_reader.h"
+#include "text/bank_text_reader.h"
 #include "compiler/dump_builder.h"
 #include "formats/block_codec.h"
-#include "formats/chunked_source.h"
+#include "system/chunked_source.h"
 #include "formats/header.h"
-#include "formats/input_stream.h"
+#include "system/input_stream.h"
 #include "fuzz_check.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "formats/field_layout.h"
 #include "formats/bank_codec.h"
-#include "formats/input_stream.h"
+#include "system/input_stream.h"
 #include "formats/message_layout.h"
 #include "formats/message_reader.h"
 #include "formats/packet_schedule.h"

@@ -9,12 +9,12 @@
 #include <string_view>
 
 #include "formats/block_codec.h"
-#include "formats/fixed_text.h"
+#include "system/fixed_text.h"
 #include "formats/header.h"
 #include "formats/message_layout.h"
 #include "formats/message_reader.h"
 #include "formats/midi_file.h"
-#include "formats/written_form.h"
+#include "text/written_form.h"
 
 namespace bank {
 namespace {
@@ -165,7 +165,7 @@ ListStatus list_blocks(InputStream& in, Listing& listing, MessageReading& messag
 }  // namespace
 
 std::string_view list_error_words(ListStatus status) {
-  // syx2text's texts, kept word for word (see formats/fixed_text.h).
+  // syx2text's texts, kept word for word (see system/fixed_text.h).
   switch (status) {
     case ListStatus::not_bank_dump: return "\"%s\" is not contain the FB-01 inst bulk data.";
     case ListStatus::checksum_error: return "Checksum error..";

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "formats/bank_data.h"
-#include "formats/input_stream.h"
+#include "system/input_stream.h"
 
 namespace bank {
 

@@ -13,15 +13,15 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/file_services.h"
-#include "formats/file_source.h"
-#include "formats/fixed_text.h"
-#include "formats/input_stream.h"
+#include "system/file_services.h"
+#include "system/file_source.h"
+#include "system/fixed_text.h"
+#include "system/input_stream.h"
 #include "list_dump.h"
 
 namespace {
 
-// The program's texts, kept word for word (see formats/fixed_text.h).
+// The program's texts, kept word for word (see system/fixed_text.h).
 constexpr std::string_view kUsage = "Usage: %s bulkdump.syx\n";
 // After the usage text, for --help: the options.
 constexpr std::string_view kMoreOptions =

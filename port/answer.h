@@ -8,8 +8,8 @@
 #include <cstdint>
 
 #include "formats/bank_codec.h"
-#include "formats/byte_source.h"
-#include "formats/input_stream.h"
+#include "system/byte_source.h"
+#include "system/input_stream.h"
 #include "port.h"
 
 namespace bank {

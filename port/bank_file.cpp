@@ -6,12 +6,12 @@
 #include <span>
 #include <vector>
 
-#include "compiler/bank_state.h"
+#include "text/bank_state.h"
 #include "compiler/dump_builder.h"
-#include "compiler/text_compile.h"
-#include "formats/file_services.h"
-#include "formats/file_source.h"
-#include "formats/fixed_text.h"
+#include "text/text_compile.h"
+#include "system/file_services.h"
+#include "system/file_source.h"
+#include "system/fixed_text.h"
 #include "formats/midi_file.h"
 #include "formats/midi_writer.h"
 #include "lister/list_dump.h"

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "device.h"
-#include "formats/file_services.h"
+#include "system/file_services.h"
 
 namespace bank {
 namespace {

@@ -17,8 +17,8 @@
 #include "cancel.h"
 #include "device.h"
 #include "formats/bank_codec.h"
-#include "formats/file_services.h"
-#include "formats/fixed_text.h"
+#include "system/file_services.h"
+#include "system/fixed_text.h"
 #include "lister/list_dump.h"
 #include "options.h"
 #include "transfer.h"
@@ -26,7 +26,7 @@
 
 namespace {
 
-// The program's texts, kept word for word (see formats/fixed_text.h).
+// The program's texts, kept word for word (see system/fixed_text.h).
 constexpr std::string_view kUsage =
     "Usage: %s send [options] PORT FILE\n"
     "       %s receive [options] PORT FILE\n"

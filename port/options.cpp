@@ -5,12 +5,12 @@
 #include <limits>
 #include <vector>
 
-#include "formats/fixed_text.h"
+#include "system/fixed_text.h"
 
 namespace bank {
 namespace {
 
-// The errors, kept word for word (see formats/fixed_text.h).
+// The errors, kept word for word (see system/fixed_text.h).
 constexpr std::string_view kBadNumber = "Error: %s %s is not a whole number from %d to %d\n";
 constexpr std::string_view kOutOfRange = "Error: %s %s is outside its range, %d to %d\n";
 constexpr std::string_view kNoNumber = "Error: %s needs a number from %d to %d\n";

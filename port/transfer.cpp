@@ -4,13 +4,13 @@
 #include <array>
 
 #include "answer.h"
-#include "formats/fixed_text.h"
+#include "system/fixed_text.h"
 #include "lister/list_dump.h"
 
 namespace bank {
 namespace {
 
-// The transfers' warnings, kept word for word (see formats/fixed_text.h).
+// The transfers' warnings, kept word for word (see system/fixed_text.h).
 constexpr std::string_view kSendingAgainDamaged =
     "Warning: the bank read back is damaged (%s); sending it again\n";
 constexpr std::string_view kSendingAgainDiffers =

@@ -1,7 +1,7 @@
 #include "bank_text.h"
 
-#include "compiler/bank_text_reader.h"
-#include "formats/input_stream.h"
+#include "text/bank_text_reader.h"
+#include "system/input_stream.h"
 #include "lister/list_dump.h"
 
 namespace testing_support {

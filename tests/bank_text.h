@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "compiler/bank_state.h"
+#include "text/bank_state.h"
 
 namespace testing_support {
 

@@ -11,7 +11,7 @@
 #include "compiler/dump_builder.h"
 #include "formats/block_codec.h"
 #include "formats/field_layout.h"
-#include "formats/input_stream.h"
+#include "system/input_stream.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include "formats/block_codec.h"
 #include "formats/field_layout.h"
 #include "formats/header.h"
-#include "formats/input_stream.h"
+#include "system/input_stream.h"
 #include "formats/packet_schedule.h"
-#include "formats/written_form.h"
+#include "text/written_form.h"
 
 namespace {
 

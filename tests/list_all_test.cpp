@@ -7,8 +7,8 @@
 #include <string>
 
 #include "dump_fixtures.h"
-#include "formats/chunked_source.h"
-#include "formats/input_stream.h"
+#include "system/chunked_source.h"
+#include "system/input_stream.h"
 #include "lister/list_dump.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "dump_fixtures.h"
-#include "formats/input_stream.h"
+#include "system/input_stream.h"
 #include "lister/list_dump.h"
 #include "run_program.h"
 

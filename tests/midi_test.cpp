@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "dump_fixtures.h"
-#include "formats/chunked_source.h"
-#include "formats/input_stream.h"
+#include "system/chunked_source.h"
+#include "system/input_stream.h"
 #include "formats/midi_file.h"
 #include "formats/midi_writer.h"
 #include "lister/list_dump.h"

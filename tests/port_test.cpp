@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "compiler/dump_builder.h"
-#include "compiler/text_compile.h"
+#include "text/text_compile.h"
 #include "dump_fixtures.h"
-#include "formats/input_stream.h"
+#include "system/input_stream.h"
 #include "formats/midi_writer.h"
 #include "formats/packet_schedule.h"
 #include "lister/list_dump.h"

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "bank_text.h"
-#include "compiler/bank_text_reader.h"
-#include "formats/file_source.h"
+#include "text/bank_text_reader.h"
+#include "system/file_source.h"
 
 namespace {
 

@@ -1,15 +1,15 @@
 // What -w reports: for each text, the exact warning lines, in order. The
 // reading itself is the same with and without warnings.
-#include "compiler/reader_warnings.h"
+#include "text/reader_warnings.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "compiler/bank_text_reader.h"
-#include "formats/chunked_source.h"
-#include "formats/input_stream.h"
+#include "text/bank_text_reader.h"
+#include "system/chunked_source.h"
+#include "system/input_stream.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <string>
 
 #include "bank_text.h"
-#include "compiler/bank_text_reader.h"
+#include "text/bank_text_reader.h"
 #include "compiler/dump_builder.h"
-#include "compiler/reader_warnings.h"
+#include "text/reader_warnings.h"
 #include "dump_fixtures.h"
 #include "formats/field_layout.h"
-#include "formats/input_stream.h"
+#include "system/input_stream.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 
 #include "dump_fixtures.h"
 #include "formats/bank_codec.h"
-#include "formats/input_stream.h"
+#include "system/input_stream.h"
 #include "formats/midi_writer.h"
 #include "formats/packet_schedule.h"
 #include "lister/list_dump.h"

@@ -1,7 +1,7 @@
 #include "text_compile.h"
 
 #include "bank_text_reader.h"
-#include "formats/fixed_text.h"
+#include "system/fixed_text.h"
 #include "formats/message_layout.h"
 #include "formats/midi_file.h"
 #include "reader_warnings.h"
@@ -9,7 +9,7 @@
 namespace bank {
 namespace {
 
-// text2syx's texts, kept word for word (see formats/fixed_text.h).
+// text2syx's texts, kept word for word (see system/fixed_text.h).
 constexpr std::string_view kErrorInLine = "Error in line %d: %s";
 constexpr std::string_view kNotABankText = "It seems not be a FB-01 text\n";
 constexpr std::string_view kDumpNotText =

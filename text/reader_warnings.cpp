@@ -1,6 +1,6 @@
 #include "reader_warnings.h"
 
-#include "formats/fixed_text.h"
+#include "system/fixed_text.h"
 
 namespace bank {
 namespace {

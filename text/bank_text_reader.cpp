@@ -5,8 +5,8 @@
 #include <cstring>
 #include <span>
 
-#include "formats/fixed_text.h"
-#include "formats/text_forms.h"
+#include "system/fixed_text.h"
+#include "text/text_forms.h"
 
 namespace bank {
 namespace {

@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-#include "message_layout.h"
+#include "formats/message_layout.h"
 
 namespace bank {
 

@@ -31,7 +31,7 @@
 #include <span>
 #include <string_view>
 
-#include "field_layout.h"
+#include "formats/field_layout.h"
 
 namespace bank {
 

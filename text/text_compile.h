@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "bank_state.h"
-#include "formats/input_stream.h"
+#include "system/input_stream.h"
 
 namespace bank {
 

@@ -5,8 +5,8 @@
 #include <charconv>
 #include <string_view>
 
-#include "field_layout.h"
-#include "fixed_text.h"
+#include "formats/field_layout.h"
+#include "system/fixed_text.h"
 #include "text_forms.h"
 
 namespace bank {
