@@ -19,11 +19,16 @@
 #include "system/file_source.h"
 #include "system/fixed_text.h"
 #include "system/input_stream.h"
+#include "formats/config_dump.h"
 #include "formats/midi_writer.h"
 #include "options.h"
+#include "text/config_text.h"
 #include "text/text_compile.h"
 
 namespace {
+
+// A usage error found once the input is known: the usage text follows.
+constexpr int kUsageError = 2;
 
 // Every text the program prints, on standard output, kept word for word
 // (see system/fixed_text.h).
@@ -35,11 +40,17 @@ constexpr std::string_view kUsage =
 constexpr std::string_view kMoreOptions =
     " -w   Warn about what the text probably does not mean\n"
     " -m   Write a Standard MIDI File (.mid) that sends the bank in timed packets\n"
+    " -cN  Configuration memory N (1 - 20) for a configuration text; without it, the\n"
+    "      current configuration\n"
     " --help      Print this help\n"
     " --version   Print the version\n"
     "See text2syx(1).\n";
 constexpr std::string_view kVersion = "text2syx %s\n";
 constexpr std::string_view kOutputIsInput = "Error: Output %s is the input file\n";
+constexpr std::string_view kBankOfConfig =
+    "Error: %s is a configuration text: -b is for banks; give -cN to store it in memory N\n";
+constexpr std::string_view kConfigOfBank =
+    "Error: %s is a bank text: -c is for configuration texts\n";
 
 // The process-wide state: option values, voice table and message.
 bank::BankState g_state;
@@ -47,7 +58,57 @@ bank::BankState g_state;
 // Written as it stands: a name in a warning may hold a zero byte.
 void print_as_is(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
-int compile(const char* input_name, const std::string& output_name, bool with_warnings, bool midi) {
+// Writes `bytes` whole to the output, or says why not.
+int write_output(const std::string& output_name, std::span<const std::uint8_t> bytes) {
+  std::string why;
+  std::FILE* output = bank::open_file(output_name.c_str(), "wb", &why);
+  if (output == nullptr) {
+    bank::print_text(stdout, bank::kCannotOpenText, {output_name});
+    bank::print_text(stdout, bank::kSystemSaysText, {why});
+    return 1;
+  }
+  if (!bank::write_whole_output(output, output_name.c_str(), bytes)) {
+    bank::print_text(stdout, bank::kCannotWriteText, {output_name});
+    return 1;
+  }
+  return 0;
+}
+
+// Whether the input is a configuration text: a file that can be read
+// again is looked through for a CONFIG line first, and left at its start.
+bool is_config_text(std::FILE* input) {
+  if (std::fseek(input, 0, SEEK_CUR) != 0) return false;
+  bank::InputStream probe = bank::file_input(input);
+  const bool config = bank::holds_config_text(probe);
+  return std::fseek(input, 0, SEEK_SET) == 0 && config;
+}
+
+int compile_config(std::FILE* input, const char* input_name, const std::string& output_name,
+                   const bank::ParsedOptions& options) {
+  bank::ConfigData config;
+  config.system_number = g_state.system_number;
+  config.memory = options.config_memory.value_or(bank::kCurrentConfig);
+  bank::InputStream in = bank::file_input(input);
+  const bank::ConfigReading reading = bank::read_config_text(in, config, options.warnings);
+  const bool same_file = reading.accepted() && bank::names_open_file(output_name.c_str(), input);
+  std::fclose(input);
+  print_as_is(reading.warnings);
+  if (!reading.accepted()) {
+    print_as_is(bank::config_text_error(reading, input_name));
+    return 1;
+  }
+  if (same_file) {
+    bank::print_text(stdout, kOutputIsInput, {output_name});
+    return 1;
+  }
+  if (options.midi)
+    return write_output(output_name,
+                        bank::midi_file_of_packets(bank::config_dump_packets(reading.config)));
+  return write_output(output_name, bank::encode_config_dump(reading.config));
+}
+
+int compile(const char* input_name, const std::string& output_name,
+            const bank::ParsedOptions& options) {
   // Binary: the reader itself takes CR LF as a line end, on every system.
   std::string why;
   std::FILE* input = bank::open_file(input_name, "rb", &why);
@@ -56,8 +117,20 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
     bank::print_text(stdout, bank::kSystemSaysText, {why});
     return 1;
   }
+  const bool config = is_config_text(input);
+  if (config && options.bank_given) {
+    std::fclose(input);
+    bank::print_text(stdout, kBankOfConfig, {input_name});
+    return kUsageError;
+  }
+  if (!config && options.config_memory) {
+    std::fclose(input);
+    bank::print_text(stdout, kConfigOfBank, {input_name});
+    return kUsageError;
+  }
+  if (config) return compile_config(input, input_name, output_name, options);
   bank::InputStream in = bank::file_input(input);
-  const bank::TextReading reading = bank::read_text_for_dump(in, g_state, with_warnings);
+  const bank::TextReading reading = bank::read_text_for_dump(in, g_state, options.warnings);
   // Opening the output would truncate the text itself when both names lead
   // to one file (the same path, a link, or a text already named .syx); the
   // input is still open to compare with.
@@ -77,22 +150,9 @@ int compile(const char* input_name, const std::string& output_name, bool with_wa
   }
 
   bank::build_bulk_dump(g_state);
-  std::vector<std::uint8_t> midi_bytes;
-  if (midi) midi_bytes = bank::midi_file(g_state.message, g_state.system_number);
-  const std::span<const std::uint8_t> bytes = midi ? std::span<const std::uint8_t>(midi_bytes)
-                                                   : std::span<const std::uint8_t>(g_state.message);
-
-  std::FILE* output = bank::open_file(output_name.c_str(), "wb", &why);
-  if (output == nullptr) {
-    bank::print_text(stdout, bank::kCannotOpenText, {output_name});
-    bank::print_text(stdout, bank::kSystemSaysText, {why});
-    return 1;
-  }
-  if (!bank::write_whole_output(output, output_name.c_str(), bytes)) {
-    bank::print_text(stdout, bank::kCannotWriteText, {output_name});
-    return 1;
-  }
-  return 0;
+  if (options.midi)
+    return write_output(output_name, bank::midi_file(g_state.message, g_state.system_number));
+  return write_output(output_name, g_state.message);
 }
 
 }  // namespace
@@ -126,5 +186,8 @@ int main(int argc, char** system_argv) {
       options.input_index + 1 < argc
           ? std::string(argv[options.input_index + 1])
           : bank::derive_output_name(input_name, options.midi ? ".mid" : ".syx");
-  return compile(input_name, output_name, options.warnings, options.midi);
+  const int status = compile(input_name, output_name, options);
+  if (status != kUsageError) return status;
+  bank::print_text(stdout, kUsage, {program});
+  return 1;
 }

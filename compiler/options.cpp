@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "formats/config_dump.h"
 #include "system/file_services.h"
 
 namespace bank {
@@ -45,6 +46,10 @@ ParsedOptions parse_options(int argc, const char* const* argv, BankState& state)
     } else if (arg[1] == 'b') {
       const std::int64_t bank = option_number(arg + 2);
       state.bank_number = bank == 1 ? 1 : 0;
+      parsed.bank_given = true;
+    } else if (arg[1] == 'c') {
+      parsed.config_memory = static_cast<int>(
+          std::clamp<std::int64_t>(option_number(arg + 2), 1, kConfigMemoryCount) - 1);
     }
   }
   parsed.input_index = i;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,13 +16,17 @@ struct ParsedOptions {
   bool version = false;   // --version among the options (--help goes first)
   bool warnings = false;  // -w: report what the text probably did not mean
   bool midi = false;      // -m: write a Standard MIDI File instead of the .syx file
+  bool bank_given = false;  // -b among the options
+  // -cN: configuration memory N - 1 (N 1-20, clamped), for a
+  // configuration text; the current configuration without it.
+  std::optional<int> config_memory;
 };
 
 // Scans the arguments after the program name up to the first one that does
 // not begin with '-', which names the input. -sN sets the system number
 // (0-15, clamped), -bN the bank number (0 or 1; anything else is 0); the value
 // is the decimal number attached to the letter. -w asks for warnings, -m for
-// a MIDI file. Other
+// a MIDI file, -cN a configuration memory (1-20, clamped). Other
 // letters are skipped; the last of each option wins. Options after the input
 // name are not options.
 ParsedOptions parse_options(int argc, const char* const* argv, BankState& state);

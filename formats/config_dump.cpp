@@ -69,6 +69,32 @@ std::array<std::uint8_t, 8> config_store_message(int system_number, int memory) 
   return short_message(system_number, kRequestId, kStoreKind, memory);
 }
 
+std::vector<TimedPacket> config_dump_packets(const ConfigData& config) {
+  const ConfigDump dump = encode_config_dump(config);
+  std::vector<TimedPacket> packets;
+  std::uint32_t at = 0;
+  if (config.memory != kCurrentConfig) {
+    const auto protect_off = protect_off_message(config.system_number);
+    packets.push_back({0, {protect_off.begin(), protect_off.end()}});
+    at = kFirstPacketDelayMs;
+  }
+  packets.push_back({at, {dump.begin(), dump.end()}});
+  return packets;
+}
+
+std::vector<TimedPacket> config_store_packets(const ConfigData& config) {
+  ConfigData current = config;
+  current.memory = kCurrentConfig;
+  const ConfigDump dump = encode_config_dump(current);
+  const auto protect_off = protect_off_message(config.system_number);
+  const auto store = config_store_message(config.system_number, config.memory);
+  const auto on_wire = static_cast<std::uint32_t>(
+      std::chrono::ceil<std::chrono::milliseconds>(wire_time(dump.size())).count());
+  return {{0, {protect_off.begin(), protect_off.end()}},
+          {kFirstPacketDelayMs, {dump.begin(), dump.end()}},
+          {kFirstPacketDelayMs + on_wire + kConfigStoreDelayMs, {store.begin(), store.end()}}};
+}
+
 std::optional<ConfigHeader> read_config_header(InputStream& in) {
   if (peek_byte(in) != kSysExStart) return std::nullopt;
   next_byte(in);

@@ -22,6 +22,7 @@
 #include <string>
 
 #include "bank_codec.h"
+#include "packet_schedule.h"
 #include "system/input_stream.h"
 
 namespace bank {
@@ -68,6 +69,19 @@ std::array<std::uint8_t, 8> config_request_message(int system_number, int memory
 // Stores the current configuration into memory nn, which it leaves
 // current: F0 43 75 0s 20 40 nn F7.
 std::array<std::uint8_t, 8> config_store_message(int system_number, int memory);
+
+// The packets that send `config`'s dump: into the current configuration
+// it goes alone; into a memory after protect-off, 300 ms before it.
+std::vector<TimedPacket> config_dump_packets(const ConfigData& config);
+
+// The instrument takes its time to make a configuration current before it
+// can store it.
+inline constexpr std::uint32_t kConfigStoreDelayMs = 1000;
+
+// The other way into memory `config.memory`: protect-off, the data as the
+// current configuration's dump, and a second after it the message that
+// stores the current configuration there.
+std::vector<TimedPacket> config_store_packets(const ConfigData& config);
 
 struct ConfigHeader {
   int system_number = 0;

@@ -26,8 +26,7 @@ void put_sysex_event(std::vector<std::uint8_t>& out, std::uint32_t delay, std::u
 
 }  // namespace
 
-std::vector<std::uint8_t> midi_file(std::span<const std::uint8_t, kMessageSize> message,
-                                    int system_number) {
+std::vector<std::uint8_t> midi_file_of_packets(const std::vector<TimedPacket>& packets) {
   std::vector<std::uint8_t> track;
   put_quantity(track, 0);
   track.insert(track.end(), {kMetaEvent, kMetaTempo, 3});
@@ -37,7 +36,7 @@ std::vector<std::uint8_t> midi_file(std::span<const std::uint8_t, kMessageSize> 
   // A packet that begins with F0 is an F0 event, which carries the bytes
   // after it; the others go out as they stand, as F7 events.
   std::uint32_t last_time = 0;
-  for (const TimedPacket& packet : bank_dump_packets(message, system_number)) {
+  for (const TimedPacket& packet : packets) {
     const std::span<const std::uint8_t> bytes(packet.bytes);
     const bool starts = !bytes.empty() && bytes.front() == kSysExStart;
     put_sysex_event(track, packet.time_ms - last_time, starts ? kSysExStart : kSysExEscape,
@@ -56,6 +55,11 @@ std::vector<std::uint8_t> midi_file(std::span<const std::uint8_t, kMessageSize> 
   put_be32(file, static_cast<std::uint32_t>(track.size()));
   file.insert(file.end(), track.begin(), track.end());
   return file;
+}
+
+std::vector<std::uint8_t> midi_file(std::span<const std::uint8_t, kMessageSize> message,
+                                    int system_number) {
+  return midi_file_of_packets(bank_dump_packets(message, system_number));
 }
 
 }  // namespace bank

@@ -7,12 +7,15 @@
 #include <vector>
 
 #include "formats/message_layout.h"
+#include "formats/packet_schedule.h"
 
 namespace bank {
 
-// A format 0 file of one track, 1 ms a tick, that holds the packets of
-// bank_dump_packets on their schedule as System Exclusive events, then the
-// end of the track.
+// A format 0 file of one track, 1 ms a tick, that holds `packets` on their
+// schedule as System Exclusive events, then the end of the track.
+std::vector<std::uint8_t> midi_file_of_packets(const std::vector<TimedPacket>& packets);
+
+// The MIDI file of a bank dump: the packets of bank_dump_packets.
 std::vector<std::uint8_t> midi_file(std::span<const std::uint8_t, kMessageSize> message,
                                     int system_number);
 

@@ -9,11 +9,13 @@
 #include <string_view>
 
 #include "formats/block_codec.h"
+#include "formats/config_dump.h"
 #include "system/fixed_text.h"
 #include "formats/header.h"
 #include "formats/message_layout.h"
 #include "formats/message_reader.h"
 #include "formats/midi_file.h"
+#include "text/config_text.h"
 #include "text/written_form.h"
 
 namespace bank {
@@ -64,6 +66,15 @@ constexpr std::string_view kVoiceRamDumpLine =
     "# Message %d at byte %d: voice RAM dump, system %d\n";
 constexpr std::string_view kSingleVoiceLine =
     "# Message %d at byte %d: single voice, system %d, instrument %d\n";
+constexpr std::string_view kCurrentConfigLine =
+    "# Message %d at byte %d: current configuration, system %d\n";
+constexpr std::string_view kConfigMemoryLine =
+    "# Message %d at byte %d: configuration %d, system %d\n";
+constexpr std::string_view kConfigBlock = "configuration";
+constexpr std::string_view kConfigSizeWarning =
+    "Warning: message %d, configuration: %d data bytes, not 160\n";
+constexpr std::string_view kConfigCutWarning =
+    "Warning: message %d ends after %d bytes of the configuration\n";
 constexpr std::string_view kSkippedLine = "# Skipped %d bytes at byte %d\n";
 constexpr std::string_view kBankNameBlock = "bank name";
 constexpr std::string_view kVoiceBlock = "voice %d";
@@ -192,6 +203,39 @@ ListStatus list_dump(InputStream& in, Listing& listing) {
   return list_blocks(in, listing, *message, DamagePolicy::stop, 1, warnings);
 }
 
+// Lists the configuration dump at the stream's position, its header
+// line first; a damaged one is listed for what it holds, with a warning.
+void list_config(InputStream& in, Listing& listing, std::uint64_t start, ScanSummary& summary) {
+  const std::optional<ConfigHeader> header = read_config_header(in);
+  if (!header) return;  // looked at before: there is one
+  const std::int64_t number = ++summary.messages;
+  if (header->memory == kCurrentConfig)
+    append_text(listing.text, kCurrentConfigLine, {number, start, header->system_number});
+  else
+    append_text(listing.text, kConfigMemoryLine,
+                {number, start, header->memory + 1, header->system_number});
+  const DecodedConfig decoded = read_config_body(in, *header);
+  if (decoded.fault == BankFault::read_error) return;
+  const bool cut = decoded.fault == BankFault::cut;
+  if (cut && decoded.data_count == 0) {
+    append_text(listing.warnings, kEndsAfterHeader, {number});
+    ++summary.warnings;
+    return;
+  }
+  if (cut) {
+    append_text(listing.warnings, kConfigCutWarning, {number, decoded.data_count});
+    ++summary.warnings;
+  } else if (decoded.data_count != kConfigDataSize) {
+    append_text(listing.warnings, kConfigSizeWarning, {number, decoded.data_count});
+    ++summary.warnings;
+  } else if (decoded.fault == BankFault::checksum) {
+    append_text(listing.warnings, kChecksumWarning,
+                {number, kConfigBlock, decoded.checksum, decoded.expected});
+    ++summary.warnings;
+  }
+  listing.text += config_text(decoded.config);
+}
+
 ScanSummary list_all(InputStream& in, Listing& listing) {
   ScanSummary summary;
   std::uint64_t skipped = 0;
@@ -199,6 +243,17 @@ ScanSummary list_all(InputStream& in, Listing& listing) {
   while (peek_byte(in) >= 0) {
     const std::uint64_t start = position(in);
     std::optional<MessageReading> message;
+    if (peek_byte(in) == kSysExStart && at_config_header(in)) {
+      if (skipped > 0) append_text(listing.text, kSkippedLine, {skipped, skipped_from});
+      skipped = 0;
+      list_config(in, listing, start, summary);
+      if (failed(in)) break;
+      if (!flush(listing)) {
+        summary.status = ListStatus::write_error;
+        return summary;
+      }
+      continue;
+    }
     if (peek_byte(in) == kSysExStart)
       message = begin_message(in, kVoiceMessageReceived);
     else
@@ -230,10 +285,21 @@ namespace {
 
 // A plain listing that found no bank dump where it looked: whether the rest
 // of the stream holds voice data that list_all would list.
+// Passes over bytes up to the first bank dump, as skip_to_bank_dump, and
+// notes the voice data and configurations passed over on the way.
+bool find_bank_dump(InputStream& in, ScanSummary& summary) {
+  while (skip_to_byte(in, kSysExStart)) {
+    if (at_bank_dump_header(in)) return true;
+    if (at_config_header(in)) summary.config_elsewhere = true;
+    // Any other header consumes its F0 and data bytes only, so the F0 of a
+    // later bank dump is never passed.
+    if (read_message_header(in, kAnyVoiceMessage)) summary.voice_data_elsewhere = true;
+  }
+  return false;
+}
+
 void look_for_voice_data(InputStream& in, ScanSummary& summary) {
-  bool passed = false;
-  const bool bank_dump_later = skip_to_bank_dump(in, passed);
-  summary.voice_data_elsewhere = bank_dump_later || passed;
+  if (find_bank_dump(in, summary)) summary.voice_data_elsewhere = true;
 }
 
 }  // namespace
@@ -260,7 +326,7 @@ ScanSummary list_file(InputStream& in, Listing& listing, bool all) {
       ++summary.warnings;
       if (!flush(listing)) summary.status = ListStatus::write_error;
     }
-  } else if (skip_to_bank_dump(sysex, summary.voice_data_elsewhere)) {
+  } else if (find_bank_dump(sysex, summary)) {
     summary.status = list_dump(sysex, listing);
   } else {
     summary.status = failed(sysex) ? ListStatus::read_error : ListStatus::not_bank_dump;

@@ -56,10 +56,13 @@ struct ScanSummary {
   // The plain listing of a file that is no bank dump: the file holds voice
   // data that list_all lists.
   bool voice_data_elsewhere = false;
+  // The same, for a configuration dump.
+  bool config_elsewhere = false;
 };
 
 // Lists every message of voice data in the stream, in any of its forms
-// (bank dump, voice RAM dump, single voice), with a comment line before each
+// (bank dump, voice RAM dump, single voice), and every configuration dump
+// (the current configuration or a memory's), with a comment line before each
 // and for each run of other bytes. Damaged blocks are listed for what they
 // hold, with a warning.
 ScanSummary list_all(InputStream& in, Listing& listing);

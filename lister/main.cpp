@@ -32,6 +32,8 @@ constexpr std::string_view kMoreOptions =
 constexpr std::string_view kVersion = "syx2text %s\n";
 // After the error of a file that is no bank dump but holds voice data.
 constexpr std::string_view kTryAll = "Note: syx2text --all lists the voice data the file holds\n";
+constexpr std::string_view kTryAllConfig =
+    "Note: syx2text --all lists the configuration the file holds\n";
 // After the error of a file that holds text.
 constexpr std::string_view kTextNotDump =
     "%s holds text, not a bank dump: text2syx compiles a bank text into one\n";
@@ -72,7 +74,10 @@ int list(const char* path, bool all) {
   const bool written = bank::finish_standard_output();
   if (summary.status != bank::ListStatus::ok) {
     print_error(summary.status, path);
-    if (summary.voice_data_elsewhere) bank::print_text(stderr, kTryAll);
+    if (summary.voice_data_elsewhere)
+      bank::print_text(stderr, kTryAll);
+    else if (summary.config_elsewhere)
+      bank::print_text(stderr, kTryAllConfig);
     if (summary.status == bank::ListStatus::not_bank_dump && text)
       bank::print_text(stderr, kTextNotDump, {path});
     return 1;
