@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "formats/config_dump.h"
 #include "dump_fixtures.h"
 #include "system/chunked_source.h"
 #include "system/input_stream.h"
@@ -131,8 +132,10 @@ TEST(ListAll, EachFormAlone) {
 
 TEST(ListAll, SeveralMessagesWithOtherBytesBetween) {
   // A configuration dump shares the first bytes of a bank dump's header.
-  const std::string config =
-      std::string("\xF0\x43\x75\x00\x00\x01\x00", 7) + std::string(163, '\x01') + "\xF7";
+  bank::ConfigData held;
+  held.bytes.fill(0x01);
+  const auto config_dump = bank::encode_config_dump(held);
+  const std::string config(config_dump.begin(), config_dump.end());
   const std::string solo = testing_support::single_voice(sample_voice("Solo", 1), 1, 0);
   const std::string ram = testing_support::voice_ram_dump(sample_dump(), 1);
   // Bytes that begin like headers and stop: an F0 inside is looked at again.
@@ -145,18 +148,18 @@ TEST(ListAll, SeveralMessagesWithOtherBytesBetween) {
   EXPECT_EQ(s.comments,
             "# Skipped 4 bytes at byte 0\n"
             "# Message 1 at byte 4: bank dump, system 0, bank 0\n"
-            "# Skipped 171 bytes at byte 6367\n"
-            "# Message 2 at byte " +
+            "# Message 2 at byte 6367: current configuration, system 0\n"
+            "# Message 3 at byte " +
                 std::to_string(at_ram) +
                 ": voice RAM dump, system 1\n"
                 "# Skipped 8 bytes at byte " +
                 std::to_string(at_ram + ram.size()) +
                 "\n"
-                "# Message 3 at byte " +
+                "# Message 4 at byte " +
                 std::to_string(at_solo) + ": single voice, system 1, instrument 0\n");
   EXPECT_EQ(s.voices, 97);
   EXPECT_EQ(s.warnings, "");
-  EXPECT_EQ(s.summary.messages, 3);
+  EXPECT_EQ(s.summary.messages, 4);
 
   // A dump without its F7 runs straight into the next message.
   std::string two = kBank;
@@ -167,7 +170,7 @@ TEST(ListAll, SeveralMessagesWithOtherBytesBetween) {
             "# Message 2 at byte 6362: bank dump, system 0, bank 0\n");
 
   // Nothing but other bytes.
-  const Scan junk = scan(std::string("\xF0\x43\x75\x00\x00\x02\x00 text \xF7", 14));
+  const Scan junk = scan(std::string("\xF0\x43\x75\x00\x00\x03\x00 text \xF7", 14));
   EXPECT_EQ(junk.comments, "# Skipped 14 bytes at byte 0\n");
   EXPECT_EQ(junk.summary.messages, 0);
   EXPECT_EQ(scan("").text, "");

@@ -130,7 +130,7 @@ TEST_F(ListerCli, RefusesWhatIsNotABulkDumpWithStatus1) {
   std::string wrong_id = as_string(sample_dump());
   wrong_id[2] = 0x76;
   std::string wrong_zero = as_string(sample_dump());
-  wrong_zero[5] = 0x01;
+  wrong_zero[4] = 0x01;
   for (const std::string& bytes :
        {wrong_id, wrong_zero, std::string(), std::string("\xF0\x43\x75\x00\x00\x00", 6),
         std::string("\xF0\x43\x60\x04\xF7", 5)}) {
