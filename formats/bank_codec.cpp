@@ -76,4 +76,19 @@ std::string bank_differences(const BankData& sent, const BankData& back) {
   return text + runs;
 }
 
+std::optional<BankData> bank_of_dump(std::span<const std::uint8_t> dump) {
+  InputStream in = memory_input(dump);
+  std::optional<MessageReading> message = begin_message(in, kVoiceMessageReceived);
+  if (!message || message->header.form != MessageForm::bank_dump) return std::nullopt;
+  DecodedBank decoded = decode_received_bank(in, *message);
+  if (decoded.fault != BankFault::none) return std::nullopt;
+  return decoded.bank;
+}
+
+std::vector<std::uint8_t> dump_of_bank(const BankData& bank) {
+  std::vector<std::uint8_t> dump(kMessageSize);
+  encode_bank_dump(bank, std::span<std::uint8_t, kMessageSize>(dump));
+  return dump;
+}
+
 }  // namespace bank

@@ -10,7 +10,9 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "bank_data.h"
 #include "system/input_stream.h"
@@ -60,5 +62,11 @@ DecodedBank decode_received_bank(InputStream& in, MessageReading& message);
 // 7-31 of the bank-name block, where the instrument keeps its own, are not
 // compared).
 std::string bank_differences(const BankData& sent, const BankData& back);
+
+// The bank of a whole bank dump that passes its checks; nothing otherwise.
+std::optional<BankData> bank_of_dump(std::span<const std::uint8_t> dump);
+
+// The bank dump of `bank`.
+std::vector<std::uint8_t> dump_of_bank(const BankData& bank);
 
 }  // namespace bank

@@ -175,4 +175,13 @@ std::string config_differences(const ConfigData& sent, const ConfigData& back) {
   return text;
 }
 
+std::optional<ConfigData> config_of_dump(std::span<const std::uint8_t> dump) {
+  InputStream in = memory_input(dump);
+  const std::optional<ConfigHeader> header = read_config_header(in);
+  if (!header) return std::nullopt;
+  const DecodedConfig decoded = read_config_body(in, *header);
+  if (decoded.fault != BankFault::none) return std::nullopt;
+  return decoded.config;
+}
+
 }  // namespace bank

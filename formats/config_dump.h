@@ -116,4 +116,8 @@ DecodedConfig read_config_body(InputStream& in, const ConfigHeader& header);
 // by ", " and " and "; empty when all 160 bytes are the same.
 std::string config_differences(const ConfigData& sent, const ConfigData& back);
 
+// The configuration of a whole configuration dump that passes its checks;
+// nothing otherwise.
+std::optional<ConfigData> config_of_dump(std::span<const std::uint8_t> dump);
+
 }  // namespace bank

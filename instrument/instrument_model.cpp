@@ -49,8 +49,21 @@ BankData sample_bank(int n) {
   return data;
 }
 
+ConfigData sample_config(int n) {
+  ConfigData config;
+  config.memory = n;
+  const std::string name = n == kCurrentConfig ? "Current " : "Conf " + std::to_string(n + 1) + "  ";
+  std::copy_n(name.begin(), kConfigNameLength, config.bytes.begin());
+  for (std::size_t i = kConfigNameLength; i < kConfigDataSize; ++i)
+    config.bytes[i] = static_cast<std::uint8_t>((i * 3 + static_cast<std::size_t>(n + 2) * 7) % 128);
+  return config;
+}
+
 InstrumentModel::InstrumentModel(const InstrumentSettings& settings) : settings_(settings) {
   for (int n = 0; n < 7; ++n) banks_[static_cast<std::size_t>(n)] = sample_bank(n);
+  current_ = sample_config(kCurrentConfig);
+  for (int n = 0; n < kConfigMemoryCount; ++n)
+    configs_[static_cast<std::size_t>(n)] = sample_config(n);
 }
 
 std::vector<std::uint8_t> InstrumentModel::received() const {
@@ -118,9 +131,40 @@ void InstrumentModel::heard(Clock::time_point at) {
     protect_ = false;
     return;
   }
-  if (m.size() == 8 && m[4] == 0x20 && m[5] == 0x00) {
+  if (m.size() == 8 && m[4] == 0x20 && m[5] == 0x40) {
+    // The current configuration stored into a memory, a while after it came.
+    const int n = m[6];
+    if (settings_.stores_current_config && !protect_ && n < kStorableConfigCount &&
+        current_dump_at_ &&
+        at - *current_dump_at_ >= std::chrono::milliseconds(kConfigStoreDelayMs)) {
+      configs_[static_cast<std::size_t>(n)].bytes = current_.bytes;
+      ++dumps_stored_;
+    }
+    return;
+  }
+  if (m.size() == 8 && m[4] == 0x20) {
     ++requests_;
-    answer(m[6], at);
+    const int n = m[6];
+    if (settings_.status_code || (m[5] == 0x00 && n > kLastBankNumber) ||
+        (m[5] == 0x02 && n >= kConfigMemoryCount) || (m[5] == 0x01 && n != 0)) {
+      answer({0xF0, 0x43, 0x60, static_cast<std::uint8_t>(settings_.status_code.value_or(1)), 0xF7},
+             0, at);
+    } else if (m[5] == 0x00) {
+      BankData data = bank(n);
+      data.system_number = settings_.system_number;
+      data.bank_number = n;
+      answer(dump_of_bank(data), voice_block_offset(5) + 130, at);  // voice 5's checksum
+    } else if (m[5] == 0x01 || m[5] == 0x02) {
+      ConfigData data = config(m[5] == 0x01 ? kCurrentConfig : n);
+      data.system_number = settings_.system_number;
+      data.memory = m[5] == 0x01 ? kCurrentConfig : n;
+      const ConfigDump dump = encode_config_dump(data);
+      answer({dump.begin(), dump.end()}, kConfigMessageSize - 2, at);
+    }
+    return;
+  }
+  if (m.size() == kConfigMessageSize && m[4] == 0 && (m[5] == 0x01 || m[5] == 0x02)) {
+    heard_config(at);
     return;
   }
   if (m.size() != kMessageSize || m[4] != 0 || m[5] != 0 || m[6] > 1) return;
@@ -147,25 +191,33 @@ void InstrumentModel::heard(Clock::time_point at) {
   ++dumps_stored_;
 }
 
-void InstrumentModel::answer(int bank_number, Clock::time_point at) {
+void InstrumentModel::heard_config(Clock::time_point at) {
+  const std::optional<ConfigData> data = config_of_dump(message_);
+  if (!data) return;
+  if (data->memory == kCurrentConfig) {
+    current_.bytes = data->bytes;
+    current_dump_at_ = at;
+    ++dumps_stored_;
+  } else if (settings_.stores_memory_dumps && !protect_ && config_is_storable(data->memory)) {
+    configs_[static_cast<std::size_t>(data->memory)].bytes = data->bytes;
+    ++dumps_stored_;
+  }
+}
+
+// Queues `message` as the answer, damaged at byte `damage_at` while the
+// settings ask for damaged answers.
+void InstrumentModel::answer(std::vector<std::uint8_t> message, std::size_t damage_at,
+                             Clock::time_point at) {
   if (settings_.silent) return;
+  const bool status = message.size() == 5;
+  if (!status && damaged_ < settings_.damaged_answers) {
+    ++damaged_;
+    message[damage_at] ^= 0x01;
+  }
   std::vector<std::uint8_t> bytes;
-  if (settings_.status_code || bank_number > 6) {
-    bytes = {0xF0, 0x43, 0x60, static_cast<std::uint8_t>(settings_.status_code.value_or(1)), 0xF7};
-  } else {
-    BankData data = bank(bank_number);
-    data.system_number = settings_.system_number;
-    data.bank_number = bank_number;
-    std::array<std::uint8_t, kMessageSize> dump{};
-    encode_bank_dump(data, dump);
-    if (damaged_ < settings_.damaged_answers) {
-      ++damaged_;
-      dump[voice_block_offset(5) + 130] ^= 0x01;  // voice 5's checksum
-    }
-    for (std::size_t i = 0; i < dump.size(); ++i) {
-      if (settings_.active_sensing && i % 500 == 250) bytes.push_back(0xFE);
-      bytes.push_back(dump[i]);
-    }
+  for (std::size_t i = 0; i < message.size(); ++i) {
+    if (settings_.active_sensing && i % 500 == 250) bytes.push_back(0xFE);
+    bytes.push_back(message[i]);
   }
   // In pieces, as a cable at the given rate brings them.
   constexpr std::size_t kPiece = 64;

@@ -12,6 +12,13 @@
 //   at `bytes_per_second` in pieces of 64 bytes; a stored bank keeps the
 //   instrument's own bytes 7-31 of the bank-name block (a space in byte 7,
 //   as real dumps hold);
+// - it holds the current configuration and 20 configuration memories, of
+//   which 17-20 are presets that nothing overwrites; a configuration is
+//   asked for with F0 43 75 0s 20 01 00 F7 (the current one) or 20 02 nn;
+//   a current-configuration dump always makes it current; a memory is
+//   written, with protect off, by its own dump (the one route) or by
+//   F0 43 75 0s 20 40 nn F7 at least a second after the current
+//   configuration's dump (the other), as the settings say it takes them;
 // - on demand: silence, a status message instead of the bank, active
 //   sensing inside its answers, damaged answers, an echo of every byte it
 //   gets, dropped dumps.
@@ -27,6 +34,7 @@
 #include <vector>
 
 #include "formats/bank_data.h"
+#include "formats/config_dump.h"
 #include "formats/message_layout.h"
 
 namespace bank {
@@ -48,6 +56,10 @@ struct InstrumentSettings {
   // floods the cable with zeros (00, 320 us).
   std::optional<std::uint8_t> tick{};
   std::chrono::microseconds tick_every{0};
+  // The routes into a configuration memory it takes: a memory's dump, and
+  // the message that stores the current configuration in a memory.
+  bool stores_memory_dumps = true;
+  bool stores_current_config = true;
 };
 
 using VoiceData = std::array<std::uint8_t, kVoiceDataSize>;
@@ -61,6 +73,11 @@ VoiceData sample_voice(std::string_view name, int seed);
 // A sample bank for bank `n`: name "Bank n", voices from sample_voice, and
 // voices 1 and 2 with the bits owners' banks hold beyond the standard lines.
 BankData sample_bank(int n);
+
+// A sample configuration for memory `n` (kCurrentConfig for the current
+// one): its name "Conf n", values from `n`, and bytes that no field holds
+// set, as owners' configurations may have them.
+ConfigData sample_config(int n);
 
 class InstrumentModel {
  public:
@@ -81,6 +98,10 @@ class InstrumentModel {
   const std::vector<Arrival>& arrivals() const { return arrivals_; }
   std::vector<std::uint8_t> received() const;
   const BankData& bank(int n) const { return banks_[static_cast<std::size_t>(n)]; }
+  // Memory `n` (0-19), or the current configuration.
+  const ConfigData& config(int n) const {
+    return n == kCurrentConfig ? current_ : configs_[static_cast<std::size_t>(n)];
+  }
   int dumps_stored() const { return dumps_stored_; }
   int requests() const { return requests_; }
   // Messages that began while it was still sending an answer.
@@ -90,7 +111,8 @@ class InstrumentModel {
 
  private:
   void heard(Clock::time_point at);
-  void answer(int bank_number, Clock::time_point at);
+  void answer(std::vector<std::uint8_t> message, std::size_t damage_at, Clock::time_point at);
+  void heard_config(Clock::time_point at);
 
   struct Piece {
     Clock::time_point at;
@@ -99,6 +121,9 @@ class InstrumentModel {
   InstrumentSettings settings_;
   std::vector<Arrival> arrivals_;
   std::array<BankData, 7> banks_{};
+  ConfigData current_;
+  std::array<ConfigData, kConfigMemoryCount> configs_{};
+  std::optional<Clock::time_point> current_dump_at_;  // when a current configuration came
   bool protect_ = true;
   int dumps_stored_ = 0;
   int dumps_dropped_ = 0;

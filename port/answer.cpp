@@ -4,7 +4,6 @@
 #include <array>
 #include <optional>
 
-#include "formats/message_reader.h"
 
 namespace bank {
 
@@ -46,35 +45,28 @@ SourceRead PortSource::read(std::span<std::uint8_t> room) {
   return {SourceState::end};
 }
 
-Answer read_answer(InputStream& in, int system_number, int bank_number) {
+Answer read_answer(InputStream& in, int system_number, const MessageKind& kind) {
+  Answer answer;
   while (skip_to_byte(in, kSysExStart)) {
     if (const std::optional<int> code = read_status_message(in)) {
-      Answer answer;
       answer.kind = AnswerKind::refused;
       answer.status_code = *code;
       return answer;
     }
-    // Any other message (an echo of the request, another form of voice
-    // data) is passed over from where its reading stopped, its F0 read.
-    std::optional<MessageReading> message = begin_message(in, kVoiceMessageReceived);
-    if (!message || message->header.form != MessageForm::bank_dump) continue;
-    DecodedBank decoded = decode_received_bank(in, *message);
-    if (decoded.fault == BankFault::none && (decoded.bank.system_number != system_number ||
-                                             decoded.bank.bank_number != bank_number))
-      continue;
-    Answer answer;
-    if (decoded.fault == BankFault::read_error) {
-      answer.kind = AnswerKind::read_error;
-    } else if (decoded.fault != BankFault::none) {
-      answer.kind = AnswerKind::damaged;
-      answer.fault = decoded.fault;
-    } else {
-      answer.kind = AnswerKind::bank;
-      answer.bank = decoded.bank;
+    KindRead read = kind.read(in, system_number);
+    switch (read.state) {
+      case KindRead::State::other: continue;
+      case KindRead::State::whole:
+        answer.kind = AnswerKind::whole;
+        answer.message = std::move(read.message);
+        return answer;
+      case KindRead::State::damaged:
+        answer.kind = AnswerKind::damaged;
+        answer.fault = read.fault;
+        return answer;
+      case KindRead::State::read_error: answer.kind = AnswerKind::read_error; return answer;
     }
-    return answer;
   }
-  Answer answer;
   answer.kind = failed(in) ? AnswerKind::read_error : AnswerKind::none;
   return answer;
 }

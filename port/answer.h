@@ -1,13 +1,14 @@
-// The instrument's answer to a bank request, read from a port with the
-// format library's message reading and the bank codec, as syx2text --all
-// reads a capture: bytes before the dump are passed over, real-time bytes
-// inside it too, and the dump must be whole.
+// The instrument's answer to a request, read from a port with the codec of
+// the kind asked for, as syx2text --all reads a capture: bytes before the
+// message are passed over, real-time bytes inside it too, and the message
+// must be whole.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <vector>
 
-#include "formats/bank_codec.h"
+#include "formats/message_kind.h"
 #include "system/byte_source.h"
 #include "system/input_stream.h"
 #include "port.h"
@@ -56,25 +57,25 @@ class PortSource final : public ByteSource {
 };
 
 enum class AnswerKind {
-  bank,        // a whole bank dump that passed its checks
-  none,        // no bank dump began before the data ended
+  whole,       // the message asked for, whole and passing its checks
+  none,        // no such message began before the data ended
   refused,     // a status message F0 43 60 cc F7 came instead
-  damaged,     // a bank dump began but is damaged or cut; `fault` says how
+  damaged,     // the message began but is damaged or cut; `fault` says how
   read_error,  // the data could not be read
 };
 
 struct Answer {
   AnswerKind kind = AnswerKind::none;
-  BankData bank;                      // with AnswerKind::bank
+  std::vector<std::uint8_t> message;  // with AnswerKind::whole, as the kind encodes it
   int status_code = 0;                // with AnswerKind::refused
   BankFault fault = BankFault::none;  // with AnswerKind::damaged
 };
 
-// Reads the first dump of bank `bank_number` for system `system_number`, or
-// status message, from `in` to the end of its data (for a port, the silence
-// after it). A dump of another bank or system (an echo, another instrument
-// on the cable) is passed over.
-Answer read_answer(InputStream& in, int system_number, int bank_number);
+// Reads the first message of `kind` from system `system_number`, or status
+// message, from `in` to the end of its data (for a port, the silence after
+// it). Any other message (an echo, another instrument on the cable) is
+// passed over.
+Answer read_answer(InputStream& in, int system_number, const MessageKind& kind);
 
 // Reads and passes over what the port brings until no System Exclusive
 // byte has come for `quiet`: the rest of an answer that turned out damaged,

@@ -1,10 +1,11 @@
-// syxport: stores a bank in the instrument through a MIDI port and reads it
-// back to prove it arrived; fetches any bank from it into a .syx, a .mid or
-// a bank text; lists the raw MIDI ports.
+// syxport: stores a bank or a configuration in the instrument through a
+// MIDI port and reads it back to prove it arrived; fetches any bank or
+// configuration from it into a .syx, a .mid or a text; backs up the whole
+// instrument into one file and restores it; lists the raw MIDI ports.
 //
 // Errors, warnings and the progress line go to standard error; standard
-// output gets the one line that says a bank was stored (or sent), or the
-// listing of a received bank when FILE is "-". Every failure exits with 1,
+// output gets the line that says what was stored (or sent), or the listing
+// of what was received when FILE is "-". Every failure exits with 1,
 // and nothing is sent on a failure found before the transfer.
 #include <unistd.h>
 
@@ -13,14 +14,16 @@
 #include <string_view>
 #include <vector>
 
-#include "bank_file.h"
+#include "message_file.h"
 #include "cancel.h"
 #include "device.h"
 #include "formats/bank_codec.h"
+#include "formats/config_dump.h"
 #include "system/file_services.h"
 #include "system/fixed_text.h"
 #include "lister/list_dump.h"
 #include "options.h"
+#include "store.h"
 #include "transfer.h"
 #include "virtual_instrument.h"
 
@@ -30,28 +33,36 @@ namespace {
 constexpr std::string_view kUsage =
     "Usage: %s send [options] PORT FILE\n"
     "       %s receive [options] PORT FILE\n"
+    "       %s backup [options] PORT FILE\n"
+    "       %s restore [options] PORT FILE\n"
     "       %s ports\n"
     "       %s virtual\n";
 #ifdef _WIN32
 constexpr std::string_view kPorts =
     "\n"
     "PORT: a MIDI device by its number or name, as 'syxport ports' lists them.\n"
-    "FILE: a bank text, a .syx bank dump or a MIDI file to send; for receive, a\n"
-    ".syx, a .mid, - (standard output) or any other name for a bank text.\n"
+    "FILE: a bank or configuration text, a .syx dump or a MIDI file to send; for\n"
+    "receive, a .syx, a .mid, - (standard output) or any other name for a text;\n"
+    "for backup and restore, a .syx or a .mid holding the whole instrument.\n"
     "\n";
 #else
 constexpr std::string_view kPorts =
     "\n"
     "PORT: a raw MIDI device, serial port or pseudo-terminal by its path, or\n"
-    "hw:C,D[,S] as 'syxport ports' lists them. FILE: a bank text, a .syx bank\n"
-    "dump or a MIDI file to send; for receive, a .syx, a .mid, - (standard\n"
-    "output) or any other name for a bank text.\n"
+    "hw:C,D[,S] as 'syxport ports' lists them. FILE: a bank or configuration\n"
+    "text, a .syx dump or a MIDI file to send; for receive, a .syx, a .mid, -\n"
+    "(standard output) or any other name for a text; for backup and restore, a\n"
+    ".syx or a .mid holding the whole instrument.\n"
     "\n";
 #endif
 constexpr std::string_view kSeeManual = "See syxport(1).\n";
 constexpr std::string_view kVersion = "syxport %s\n";
-constexpr std::string_view kStored = "Bank %d stored and verified\n";
-constexpr std::string_view kSent = "Bank %d sent\n";
+constexpr std::string_view kStored = "%s stored and verified\n";
+constexpr std::string_view kStoredByCurrent =
+    "%s stored and verified by way of the current configuration, which it now also is\n";
+constexpr std::string_view kSent = "%s sent\n";
+constexpr std::string_view kBackedUp =
+    "Banks 0 and 1, configurations 1-20 and the current configuration written to %s\n";
 constexpr std::string_view kNoPorts = "No MIDI ports found\n";
 constexpr std::string_view kPortLine = "%s  %s\n";
 constexpr std::string_view kCannotOpenPort = "Error: Cannot open port %s: %s\n";
@@ -67,17 +78,29 @@ constexpr std::string_view kNoHwNames =
 constexpr std::string_view kBankNotStorable =
     "Error: Bank %d cannot be stored; only banks 0 and 1 can\n"
     "Give -b0 or -b1 to store it in one of them.\n";
+constexpr std::string_view kConfigNotStorable =
+    "Error: Configuration %d cannot be stored; 17 to 20 are the instrument's presets\n"
+    "Give -c0 for the current configuration, or -c1 to -c16 for a memory.\n";
+constexpr std::string_view kBankOfConfig = "Error: %s holds a configuration: -b is for banks\n";
+constexpr std::string_view kConfigOfBank =
+    "Error: %s holds a bank: -c is for configurations\n";
+constexpr std::string_view kNotBackupName =
+    "Error: %s: a backup is a .syx or a .mid file\n";
+constexpr std::string_view kNothingToRestore =
+    "Error: %s holds nothing the instrument stores\n";
+constexpr std::string_view kStoredBefore = "Stored before it: %s\n";
+constexpr std::string_view kNothingStoredBefore = "Nothing was stored before it.\n";
 constexpr std::string_view kNoAnswer = "Error: No answer from the instrument on %s\n";
 constexpr std::string_view kCheckAfterSend =
-    "The bank may well have arrived: check that the instrument's MIDI OUT is connected to\n"
+    "The %s may well have arrived: check that the instrument's MIDI OUT is connected to\n"
     "the port's input and that its system number is %d, or send with --no-verify.\n";
 constexpr std::string_view kCheckAfterRequest =
     "Check that the instrument's MIDI OUT is connected to the port's input and that its\n"
     "system number is %d.\n";
 constexpr std::string_view kRefused = "Error: The instrument refused the request (status 0x%02X)\n";
-constexpr std::string_view kDamaged = "Error: The bank from the instrument is damaged: %s\n";
-constexpr std::string_view kDiffers =
-    "Error: The bank read back differs from the bank sent in %s\n"
+constexpr std::string_view kDamaged = "Error: The %s from the instrument is damaged: %s\n";
+constexpr std::string_view kDiffers = "Error: The %s read back differs from the %s sent in %s\n";
+constexpr std::string_view kLongerGap =
     "The instrument may have dropped the dump: try a longer --gap (it was %d ms).\n";
 constexpr std::string_view kInterrupted = "Error: Interrupted\n";
 constexpr std::string_view kVirtualPort = "%s\n";
@@ -92,20 +115,23 @@ constexpr std::string_view kNoVirtual =
 constexpr std::string_view kPortFailed = "Error: The port %s failed: %s\n";
 
 // The progress lines, drawn on a terminal and cleared when a step ends.
-constexpr std::string_view kSendingProgress = "\rSending the bank: packet %d of %d ";
-constexpr std::string_view kReceivingProgress = "\rReceiving the bank: %d of %d bytes ";
+constexpr std::string_view kSendingProgress = "\rSending the %s: packet %d of %d ";
+constexpr std::string_view kReceivingProgress = "\rReceiving the %s: %d of %d bytes ";
+constexpr std::string_view kBackingUpProgress = "\rBacking up the instrument: %d of %d bytes ";
 constexpr std::string_view kEndOfProgress = "\r                                          \r";
 
 // A transfer's progress and warnings on standard error; the progress lines
 // only when it is a terminal.
-class StderrStatus final : public bank::TransferStatus {
+class StderrStatus : public bank::TransferStatus {
  public:
   StderrStatus() : progress_(::isatty(STDERR_FILENO) == 1) {}
+  // What the progress lines name: "bank", "configuration".
+  void name(std::string_view noun) { noun_ = noun; }
   void packet_sent(int packet, int packet_count) override {
-    draw(kSendingProgress, {packet, packet_count});
+    draw(kSendingProgress, {noun_, packet, packet_count});
   }
   void bytes_received(std::uint64_t count, int expected) override {
-    draw(kReceivingProgress, {count, expected});
+    draw(kReceivingProgress, {noun_, count, expected});
   }
   void warning(const std::string& line) override {
     step_done();
@@ -117,17 +143,36 @@ class StderrStatus final : public bank::TransferStatus {
     std::fflush(stderr);
   }
 
- private:
-  void draw(std::string_view text, std::initializer_list<bank::TextArg> args) {
+ protected:
+  void draw(std::string_view text, std::initializer_list<bank::TextArg> args) const {
     if (!progress_) return;
     bank::print_text(stderr, text, args);
     std::fflush(stderr);
   }
+ private:
   bool progress_;
+  std::string_view noun_ = "bank";
+};
+
+// One progress line over a whole backup: each message's bytes counted
+// after those of the messages before it.
+class BackupStatus final : public StderrStatus {
+ public:
+  explicit BackupStatus(std::uint64_t total) : total_(total) {}
+  void bytes_received(std::uint64_t count, int /*expected*/) override {
+    draw(kBackingUpProgress, {before_ + count, total_});
+  }
+  void step_done() override {}  // the line stays until the backup ends
+  void message_done(std::uint64_t size) { before_ += size; }
+  void finish() { StderrStatus::step_done(); }
+
+ private:
+  std::uint64_t total_;
+  std::uint64_t before_ = 0;
 };
 
 void print_usage(std::FILE* stream, const char* program) {
-  bank::print_text(stream, kUsage, {program, program, program, program});
+  bank::print_text(stream, kUsage, {program, program, program, program, program, program});
 }
 
 // The port opened, or its error printed.
@@ -156,24 +201,26 @@ std::unique_ptr<bank::Port> open_or_say(const std::string& name, bool with_input
   return nullptr;
 }
 
-// The message of a transfer that did not end well; the port's settings are
-// restored by then.
+// The message of a transfer of `noun` ("bank", "configuration") that did
+// not end well; the port's settings are restored by then.
 void print_failure(const bank::TransferResult& result, const bank::PortOptions& options,
-                   int system_number) {
+                   int system_number, std::string_view noun) {
   switch (result.outcome) {
     case bank::Outcome::done: break;
     case bank::Outcome::no_answer:
       bank::print_text(stderr, kNoAnswer, {options.port});
-      bank::print_text(stderr,
-                       options.verb == bank::Verb::send ? kCheckAfterSend : kCheckAfterRequest,
-                       {system_number});
+      if (options.verb == bank::Verb::send || options.verb == bank::Verb::restore)
+        bank::print_text(stderr, kCheckAfterSend, {noun, system_number});
+      else
+        bank::print_text(stderr, kCheckAfterRequest, {system_number});
       break;
     case bank::Outcome::refused: bank::print_text(stderr, kRefused, {result.status_code}); break;
     case bank::Outcome::damaged:
-      bank::print_text(stderr, kDamaged, {bank::fault_words(result.fault)});
+      bank::print_text(stderr, kDamaged, {noun, bank::fault_words(result.fault)});
       break;
     case bank::Outcome::differs:
-      bank::print_text(stderr, kDiffers, {result.differences, options.gap_ms});
+      bank::print_text(stderr, kDiffers, {noun, noun, result.differences});
+      if (noun == "bank") bank::print_text(stderr, kLongerGap, {options.gap_ms});
       break;
     case bank::Outcome::port_error:
       bank::print_text(stderr, kPortFailed, {options.port, result.port_words});
@@ -196,15 +243,14 @@ bank::TransferSettings settings_of(const bank::PortOptions& options, int system_
 // before the port opens and the port given back as it was found before
 // anything is said. False, with its error printed, when the port did not
 // open.
-template <typename Transfer>
-bool on_port(const bank::PortOptions& options, bool with_input, bank::TransferResult& result,
-             Transfer transfer) {
+template <typename Status, typename Transfer>
+bool on_port(const bank::PortOptions& options, bool with_input, Status& status,
+             bank::TransferResult& result, Transfer transfer) {
   bank::Cancel cancel;
   bank::cancel_on_interrupts(cancel);
   const std::unique_ptr<bank::Port> port = open_or_say(options.port, with_input, cancel);
   if (!port) return false;
   bank::SystemTimekeeper time(cancel);
-  StderrStatus status;
   result = transfer(*port, time, status);
   const bank::PortResult closed = port->close();
   if (result.outcome == bank::Outcome::done && closed.state == bank::PortState::failed) {
@@ -216,55 +262,251 @@ bool on_port(const bank::PortOptions& options, bool with_input, bank::TransferRe
   return true;
 }
 
+int system_of(const bank::StoredMessage& message) {
+  return message.form == bank::StoredMessage::Form::bank ? message.bank.system_number
+                                                         : message.config.system_number;
+}
+
+std::string_view noun_of(const bank::StoredMessage& message) {
+  return message.form == bank::StoredMessage::Form::bank ? "bank" : "configuration";
+}
+
+// Why the instrument would not store `message`, said; false when it would.
+bool refused_as_unstorable(const bank::StoredMessage& message) {
+  if (bank::is_storable(message)) return false;
+  if (message.form == bank::StoredMessage::Form::bank)
+    bank::print_text(stderr, kBankNotStorable, {message.bank.bank_number});
+  else
+    bank::print_text(stderr, kConfigNotStorable, {message.config.memory + 1});
+  return true;
+}
+
+// The line that says `message` is stored (or sent), by `route`.
+void print_stored(const bank::StoredMessage& message, bool verified, bank::ConfigRoute route) {
+  const std::string name = bank::message_name(message);
+  if (!verified)
+    bank::print_text(stdout, kSent, {name});
+  else if (route == bank::ConfigRoute::store)
+    bank::print_text(stdout, kStoredByCurrent, {name});
+  else
+    bank::print_text(stdout, kStored, {name});
+}
+
 int send(const bank::PortOptions& options) {
-  bank::BankToSend file = bank::read_bank_to_send(options.file.c_str(), options.warnings,
-                                                  options.system_number, options.bank_number);
+  const std::optional<int> memory =
+      options.config_number ? std::optional<int>(*options.config_number - 1) : std::nullopt;
+  bank::MessageToSend file = bank::read_message_to_send(
+      options.file.c_str(), options.warnings, options.system_number, options.bank_number, memory);
   std::fwrite(file.said.data(), 1, file.said.size(), stderr);
   if (!file.ok) return 1;
-  const int system_number = file.bank.system_number;
-  const int bank_number = file.bank.bank_number;
-  if (!bank::bank_is_storable(bank_number)) {
-    bank::print_text(stderr, kBankNotStorable, {bank_number});
+  const bank::StoredMessage& message = file.message;
+  const bool config = message.form == bank::StoredMessage::Form::config;
+  if (config && options.bank_number) {
+    bank::print_text(stderr, kBankOfConfig, {options.file});
     return 1;
   }
+  if (!config && options.config_number) {
+    bank::print_text(stderr, kConfigOfBank, {options.file});
+    return 1;
+  }
+  if (refused_as_unstorable(message)) return 1;
+  const int system_number = system_of(message);
+  StderrStatus status;
+  status.name(noun_of(message));
   bank::TransferResult result;
+  bank::ConfigRoute route = bank::ConfigRoute::dump;
   const bool opened = on_port(
-      options, options.verify, result,
-      [&](bank::Port& port, bank::Timekeeper& time, bank::TransferStatus& status) {
-        return bank::send_bank(port, time, file.bank, settings_of(options, system_number), status);
+      options, options.verify, status, result,
+      [&](bank::Port& port, bank::Timekeeper& time, bank::TransferStatus& shown) {
+        const bank::StoreResult stored = bank::store_message(
+            port, time, message, settings_of(options, system_number), shown);
+        route = stored.route;
+        return stored.result;
       });
   if (!opened) return 1;
   if (result.outcome != bank::Outcome::done) {
-    print_failure(result, options, system_number);
+    print_failure(result, options, system_number, noun_of(message));
     return 1;
   }
-  bank::print_text(stdout, options.verify ? kStored : kSent, {bank_number});
+  print_stored(message, options.verify, route);
   return bank::finish_standard_output() ? 0 : 1;
+}
+
+// What receive asks for: bank -b (0 without it) or configuration -c.
+bank::StoredMessage asked_for(const bank::PortOptions& options, int system_number) {
+  bank::StoredMessage message;
+  if (options.config_number) {
+    message.form = bank::StoredMessage::Form::config;
+    message.config.system_number = system_number;
+    message.config.memory = *options.config_number - 1;
+  } else {
+    message.bank.system_number = system_number;
+    message.bank.bank_number = options.bank_number.value_or(bank::kBankOption.preset);
+  }
+  return message;
+}
+
+// The message received, as its kind decodes it.
+bank::StoredMessage received_from(const bank::StoredMessage& asked,
+                                  const std::vector<std::uint8_t>& dump) {
+  bank::StoredMessage message = asked;
+  if (asked.form == bank::StoredMessage::Form::bank) {
+    if (const auto bank = bank::bank_of_dump(dump)) message.bank = *bank;
+  } else if (const auto config = bank::config_of_dump(dump)) {
+    message.config = *config;
+  }
+  return message;
 }
 
 int receive(const bank::PortOptions& options) {
   const int system_number = options.system_number.value_or(bank::kSystemOption.preset);
   std::string error;
-  if (!bank::can_write_received_bank(options.file, error)) {
+  if (!bank::can_write_received(options.file, error)) {
     std::fwrite(error.data(), 1, error.size(), stderr);
     return 1;
   }
+  const bank::StoredMessage asked = asked_for(options, system_number);
+  StderrStatus status;
+  status.name(noun_of(asked));
   bank::TransferResult result;
-  bank::BankData bank;
   const bool opened =
-      on_port(options, true, result,
-              [&](bank::Port& port, bank::Timekeeper& time, bank::TransferStatus& status) {
-                return bank::receive_bank(port, time,
-                                          options.bank_number.value_or(bank::kBankOption.preset),
-                                          settings_of(options, system_number), bank, status);
+      on_port(options, true, status, result,
+              [&](bank::Port& port, bank::Timekeeper& time, bank::TransferStatus& shown) {
+                return bank::receive_message(port, time, *bank::kind_of(asked),
+                                             settings_of(options, system_number), shown);
               });
   if (!opened) return 1;
   if (result.outcome != bank::Outcome::done) {
-    print_failure(result, options, system_number);
+    print_failure(result, options, system_number, noun_of(asked));
     return 1;
   }
-  if (!bank::write_received_bank(options.file, bank, error)) {
+  if (!bank::write_received(options.file, received_from(asked, result.message), error)) {
     std::fwrite(error.data(), 1, error.size(), stderr);
+    return 1;
+  }
+  return bank::finish_standard_output() ? 0 : 1;
+}
+
+// The messages of a whole instrument, in the order a backup holds them and
+// a restore stores them: the current configuration last, as storing a
+// memory by way of it changes it.
+std::vector<bank::StoredMessage> whole_instrument(int system_number) {
+  std::vector<bank::StoredMessage> messages;
+  for (int n = 0; n < bank::kStorableBankCount; ++n) {
+    bank::StoredMessage message;
+    message.bank.system_number = system_number;
+    message.bank.bank_number = n;
+    messages.push_back(message);
+  }
+  for (int m = 0; m <= bank::kConfigMemoryCount; ++m) {
+    bank::StoredMessage message;
+    message.form = bank::StoredMessage::Form::config;
+    message.config.system_number = system_number;
+    message.config.memory = m < bank::kConfigMemoryCount ? m : bank::kCurrentConfig;
+    messages.push_back(message);
+  }
+  return messages;
+}
+
+int backup(const bank::PortOptions& options) {
+  const int system_number = options.system_number.value_or(bank::kSystemOption.preset);
+  std::string error;
+  if (!bank::is_backup_name(options.file)) {
+    bank::print_text(stderr, kNotBackupName, {options.file});
+    return 1;
+  }
+  if (!bank::can_write_received(options.file, error)) {
+    std::fwrite(error.data(), 1, error.size(), stderr);
+    return 1;
+  }
+  std::vector<bank::StoredMessage> messages = whole_instrument(system_number);
+  std::uint64_t total = 0;
+  for (const bank::StoredMessage& message : messages) total += bank::kind_of(message)->message_size();
+  BackupStatus status(total);
+  bank::TransferResult result;
+  std::string_view failed_noun = "bank";
+  const bool opened =
+      on_port(options, true, status, result,
+              [&](bank::Port& port, bank::Timekeeper& time, bank::TransferStatus& shown) {
+                bank::TransferResult each;
+                for (bank::StoredMessage& message : messages) {
+                  const std::unique_ptr<bank::MessageKind> kind = bank::kind_of(message);
+                  each = bank::receive_message(port, time, *kind,
+                                               settings_of(options, system_number), shown);
+                  if (each.outcome != bank::Outcome::done) {
+                    failed_noun = noun_of(message);
+                    break;
+                  }
+                  message = received_from(message, each.message);
+                  status.message_done(kind->message_size());
+                }
+                status.finish();
+                return each;
+              });
+  if (!opened) return 1;
+  if (result.outcome != bank::Outcome::done) {
+    print_failure(result, options, system_number, failed_noun);
+    return 1;
+  }
+  if (!bank::write_backup(options.file, messages, error)) {
+    std::fwrite(error.data(), 1, error.size(), stderr);
+    return 1;
+  }
+  bank::print_text(stdout, kBackedUp, {options.file});
+  return bank::finish_standard_output() ? 0 : 1;
+}
+
+int restore(const bank::PortOptions& options) {
+  const bank::FileMessages file = bank::read_file_messages(options.file.c_str());
+  std::fwrite(file.said.data(), 1, file.said.size(), stderr);
+  if (!file.ok) return 1;
+  std::vector<bank::StoredMessage> messages;
+  for (bank::StoredMessage message : file.messages) {
+    if (!bank::is_storable(message)) continue;  // the instrument's own banks and presets
+    if (options.system_number) {
+      message.bank.system_number = *options.system_number;
+      message.config.system_number = *options.system_number;
+    }
+    messages.push_back(message);
+  }
+  if (messages.empty()) {
+    bank::print_text(stderr, kNothingToRestore, {options.file});
+    return 1;
+  }
+  StderrStatus status;
+  bank::TransferResult result;
+  std::size_t stored = 0;
+  const bool opened = on_port(
+      options, true, status, result,
+      [&](bank::Port& port, bank::Timekeeper& time, bank::TransferStatus& shown) {
+        bank::TransferResult each;
+        std::optional<bank::ConfigRoute> route;
+        for (const bank::StoredMessage& message : messages) {
+          status.name(noun_of(message));
+          const bank::StoreResult done = bank::store_message(
+              port, time, message, settings_of(options, system_of(message)), shown, route);
+          each = done.result;
+          if (each.outcome != bank::Outcome::done) break;
+          if (message.form == bank::StoredMessage::Form::config &&
+              message.config.memory != bank::kCurrentConfig)
+            route = done.route;
+          print_stored(message, true, done.route);
+          std::fflush(stdout);
+          ++stored;
+        }
+        return each;
+      });
+  if (!opened) return 1;
+  if (result.outcome != bank::Outcome::done) {
+    const bank::StoredMessage& failed = messages[std::min(stored, messages.size() - 1)];
+    print_failure(result, options, system_of(failed), noun_of(failed));
+    std::string before;
+    for (std::size_t i = 0; i < stored; ++i)
+      before += (i > 0 ? ", " : "") + bank::message_name(messages[i]);
+    if (stored == 0)
+      bank::print_text(stderr, kNothingStoredBefore);
+    else
+      bank::print_text(stderr, kStoredBefore, {before});
     return 1;
   }
   return bank::finish_standard_output() ? 0 : 1;
@@ -339,6 +581,8 @@ int main(int argc, char** argv) {
     case bank::Verb::virtual_instrument: return virtual_instrument();
     case bank::Verb::send: return send(*options);
     case bank::Verb::receive: return receive(*options);
+    case bank::Verb::backup: return backup(*options);
+    case bank::Verb::restore: return restore(*options);
   }
   return 1;
 }

@@ -19,13 +19,17 @@ constexpr std::string_view kSendOnly = "Error: %s is for send only\n";
 constexpr std::string_view kAlone = "Error: %s stands alone: %s %s\n";
 constexpr std::string_view kOperands = "Error: %s takes a PORT and a FILE\n";
 constexpr std::string_view kNoOperands = "Error: %s takes no operand\n";
+constexpr std::string_view kNotFor = "Error: %s is not for %s\n";
+constexpr std::string_view kTwoKinds = "Error: -b and -c name two kinds of message: give one\n";
 constexpr std::string_view kUnknownVerb =
-    "Error: unknown command %s; give send, receive, ports or virtual\n";
+    "Error: unknown command %s; give send, receive, backup, restore, ports or virtual\n";
 
 constexpr std::string_view kOptionsHelp =
     " -s N          System number N (%d - %d; send: default the file's, or %d)\n"
     " -b N          Bank number N (%d - %d; send stores 0 or 1, default the file's)\n"
-    " -w            send: warn about what a bank text probably does not mean\n"
+    " -c N          Configuration N (%d - %d; 0 the current one, else a memory; send\n"
+    "               stores 0 - 16, default the file's)\n"
+    " -w            send: warn about what a text probably does not mean\n"
     " --gap MS      send: milliseconds from one voice packet to the next (%d - %d,\n"
     "               default %d)\n"
     " --tries N     Sends or requests in all (%d - %d, default %d)\n"
@@ -35,8 +39,8 @@ constexpr std::string_view kOptionsHelp =
     " --help        Print this help\n"
     " --version     Print the version\n";
 
-constexpr const NumberOption* kNumberOptions[] = {&kSystemOption, &kBankOption, &kGapOption,
-                                                  &kTriesOption, &kTimeoutOption};
+constexpr const NumberOption* kNumberOptions[] = {&kSystemOption, &kBankOption, &kConfigOption,
+                                                  &kGapOption, &kTriesOption, &kTimeoutOption};
 
 // A whole decimal number, and nothing else; a number too large for an int
 // is still one (and out of every range).
@@ -79,7 +83,8 @@ const NumberOption* find_option(std::string_view arg, std::string_view& value, b
 std::string options_help() {
   return filled_text(kOptionsHelp,
                      {kSystemOption.low, kSystemOption.high, kSystemOption.preset, kBankOption.low,
-                      kBankOption.high, kGapOption.low, kGapOption.high, kGapOption.preset,
+                      kBankOption.high, kConfigOption.low, kConfigOption.high, kGapOption.low,
+                      kGapOption.high, kGapOption.preset,
                       kTriesOption.low, kTriesOption.high, kTriesOption.preset, kTimeoutOption.low,
                       kTimeoutOption.high, kTimeoutOption.preset});
 }
@@ -99,9 +104,22 @@ PortCommandLine parse_port_options(int argc, const char* const* argv) {
     options.verb = verb == "ports" ? Verb::ports : Verb::virtual_instrument;
     return {options, ""};
   }
-  if (verb != "send" && verb != "receive") return usage_error(kUnknownVerb, {verb});
-  options.verb = verb == "send" ? Verb::send : Verb::receive;
-  const bool send = options.verb == Verb::send;
+  static constexpr struct {
+    std::string_view name;
+    Verb verb;
+    unsigned bit;
+  } kTransfers[] = {{"send", Verb::send, kSend},
+                    {"receive", Verb::receive, kReceive},
+                    {"backup", Verb::backup, kBackup},
+                    {"restore", Verb::restore, kRestore}};
+  const auto* transfer = std::find_if(std::begin(kTransfers), std::end(kTransfers),
+                                      [&](const auto& t) { return t.name == verb; });
+  if (transfer == std::end(kTransfers)) return usage_error(kUnknownVerb, {verb});
+  options.verb = transfer->verb;
+  // An option that is not for this verb: "for send only" when it is.
+  const auto refused = [&](std::string_view option, unsigned verbs) {
+    return verbs == kSend ? usage_error(kSendOnly, {option}) : usage_error(kNotFor, {option, verb});
+  };
 
   std::vector<std::string_view> operands;
   bool options_end = false;
@@ -117,7 +135,8 @@ PortCommandLine parse_port_options(int argc, const char* const* argv) {
     }
     if (arg == "--help" || arg == "--version") return usage_error(kAlone, {arg, program, arg});
     if (arg == "-w" || arg == "--no-verify") {
-      if (!send) return usage_error(kSendOnly, {arg});
+      const unsigned verbs = arg == "-w" ? kSend | kRestore : kSend;
+      if ((verbs & transfer->bit) == 0) return refused(arg, verbs);
       if (arg == "-w") options.warnings = true;
       if (arg == "--no-verify") options.verify = false;
       continue;
@@ -126,7 +145,7 @@ PortCommandLine parse_port_options(int argc, const char* const* argv) {
     bool has_value = false;
     const NumberOption* option = find_option(arg, value, has_value);
     if (option == nullptr) return usage_error(kUnknownOption, {arg});
-    if (option->send_only && !send) return usage_error(kSendOnly, {option->name});
+    if ((option->verbs & transfer->bit) == 0) return refused(option->name, option->verbs);
     if (!has_value) {
       if (i + 1 >= argc) return usage_error(kNoNumber, {option->name, option->low, option->high});
       value = argv[++i];
@@ -138,10 +157,12 @@ PortCommandLine parse_port_options(int argc, const char* const* argv) {
     const int number = static_cast<int>(*whole);
     if (option == &kSystemOption) options.system_number = number;
     if (option == &kBankOption) options.bank_number = number;
+    if (option == &kConfigOption) options.config_number = number;
     if (option == &kGapOption) options.gap_ms = number;
     if (option == &kTriesOption) options.tries = number;
     if (option == &kTimeoutOption) options.timeout_s = number;
   }
+  if (options.bank_number && options.config_number) return usage_error(kTwoKinds);
   if (operands.size() != 2) return usage_error(kOperands, {verb});
   options.port = operands[0];
   options.file = operands[1];

@@ -1,6 +1,8 @@
 // The command line of syxport:
 //   syxport send [options] PORT FILE
 //   syxport receive [options] PORT FILE
+//   syxport backup [options] PORT FILE
+//   syxport restore [options] PORT FILE
 //   syxport ports
 //   syxport virtual (POSIX)
 //   syxport --help | --version
@@ -17,7 +19,15 @@
 
 namespace bank {
 
-enum class Verb { send, receive, ports, virtual_instrument, help, version };
+enum class Verb { send, receive, backup, restore, ports, virtual_instrument, help, version };
+
+// The verbs that take a PORT and a FILE, as bits: which of them an option
+// is for.
+inline constexpr unsigned kSend = 1U << 0U;
+inline constexpr unsigned kReceive = 1U << 1U;
+inline constexpr unsigned kBackup = 1U << 2U;
+inline constexpr unsigned kRestore = 1U << 3U;
+inline constexpr unsigned kEveryTransfer = kSend | kReceive | kBackup | kRestore;
 
 // The options that take a number: each one's range and default, in one
 // place for the parser, the help text and the errors.
@@ -26,13 +36,15 @@ struct NumberOption {
   int low;
   int high;
   int preset;  // the default (for -s and -b, what is used without the file's)
-  bool send_only;
+  unsigned verbs;  // the verbs it is for
 };
-inline constexpr NumberOption kSystemOption{"-s", 0, 15, 0, false};
-inline constexpr NumberOption kBankOption{"-b", 0, 6, 0, false};
-inline constexpr NumberOption kGapOption{"--gap", 20, 10000, 160, true};
-inline constexpr NumberOption kTriesOption{"--tries", 1, 10, 3, false};
-inline constexpr NumberOption kTimeoutOption{"--timeout", 1, 60, 5, false};
+inline constexpr NumberOption kSystemOption{"-s", 0, 15, 0, kEveryTransfer};
+inline constexpr NumberOption kBankOption{"-b", 0, 6, 0, kSend | kReceive};
+// 0 the current configuration, 1-20 a memory.
+inline constexpr NumberOption kConfigOption{"-c", 0, 20, 0, kSend | kReceive};
+inline constexpr NumberOption kGapOption{"--gap", 20, 10000, 160, kSend | kRestore};
+inline constexpr NumberOption kTriesOption{"--tries", 1, 10, 3, kEveryTransfer};
+inline constexpr NumberOption kTimeoutOption{"--timeout", 1, 60, 5, kEveryTransfer};
 
 struct PortOptions {
   Verb verb = Verb::help;
@@ -40,7 +52,8 @@ struct PortOptions {
   std::string file;
   std::optional<int> system_number;  // -s
   std::optional<int> bank_number;    // -b
-  bool warnings = false;             // -w (send)
+  std::optional<int> config_number;  // -c: 0 the current configuration, 1-20 a memory
+  bool warnings = false;             // -w (send, restore)
   int gap_ms = kGapOption.preset;    // --gap (send)
   int tries = kTriesOption.preset;
   int timeout_s = kTimeoutOption.preset;  // --timeout: seconds of silence

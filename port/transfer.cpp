@@ -12,11 +12,11 @@ namespace {
 
 // The transfers' warnings, kept word for word (see system/fixed_text.h).
 constexpr std::string_view kSendingAgainDamaged =
-    "Warning: the bank read back is damaged (%s); sending it again\n";
+    "Warning: the %s read back is damaged (%s); sending it again\n";
 constexpr std::string_view kSendingAgainDiffers =
-    "Warning: the bank read back differs from the bank sent in %s; sending it again\n";
+    "Warning: the %s read back differs from the %s sent in %s; sending it again\n";
 constexpr std::string_view kRequestingAgain =
-    "Warning: the bank from the instrument is damaged (%s); requesting it again\n";
+    "Warning: the %s from the instrument is damaged (%s); requesting it again\n";
 
 TransferResult result_of(Outcome outcome, int sends) {
   TransferResult result;
@@ -32,9 +32,10 @@ TransferResult port_outcome(const PortResult& port, int sends) {
   return result;
 }
 
-// Sends the packets, each no earlier than its time on the schedule and no
-// earlier than the schedule's silence after the packet before it actually
-// left: a packet that leaves late delays the rest, and every gap the
+}  // namespace
+
+// Each packet no earlier than its time and than the schedule's silence
+// after the packet before it actually left: a packet that leaves late delays the rest, and every gap the
 // instrument needs is kept. A packet has left once the port has drained
 // it; a port that takes bytes faster than the cable carries them (a device
 // that cannot be drained, a driver that reports a buffer done once it has
@@ -82,45 +83,48 @@ PortResult send_packets(Port& port, Timekeeper& time, const std::vector<TimedPac
   return {};
 }
 
+namespace {
+
 // The port's bytes as they are read, counted on the progress line.
 class CountedSource final : public ByteSource {
  public:
-  CountedSource(PortSource& source, TransferStatus& status) : source_(source), status_(status) {}
+  CountedSource(PortSource& source, TransferStatus& status, std::size_t expected)
+      : source_(source), status_(status), expected_(static_cast<int>(expected)) {}
   SourceRead read(std::span<std::uint8_t> room) override {
     const SourceRead read = source_.read(room);
-    if (read.state == SourceState::bytes)
-      status_.bytes_received(source_.received(), static_cast<int>(kMessageSize));
+    if (read.state == SourceState::bytes) status_.bytes_received(source_.received(), expected_);
     return read;
   }
 
  private:
   PortSource& source_;
   TransferStatus& status_;
+  int expected_;
 };
 
-// Sends the bank request and says what the answer means: done (with the
-// bank in `bank`), damaged (worth asking again, once the instrument is
-// silent), or an outcome that ends the transfer.
-TransferResult read_back(Port& port, Timekeeper& time, int bank_number,
-                         const TransferSettings& settings, BankData& bank, int sends,
-                         TransferStatus& status) {
+// Sends the kind's request and says what the answer means: done (with the
+// message in the result), damaged (worth asking again, once the instrument
+// is silent), or an outcome that ends the transfer.
+TransferResult read_back(Port& port, Timekeeper& time, const MessageKind& kind,
+                         const TransferSettings& settings, int sends, TransferStatus& status) {
   const PortResult discarded = port.discard_input();
   if (discarded.state != PortState::ok) return port_outcome(discarded, sends);
-  const auto request = bank_request_message(settings.system_number, bank_number);
+  const std::vector<std::uint8_t> request = kind.request(settings.system_number);
   const PortResult requested = port.send(request);
   if (requested.state != PortState::ok) return port_outcome(requested, sends);
   PortSource source(port, time, settings.timeout);
-  CountedSource counted(source, status);
+  CountedSource counted(source, status, kind.message_size());
   InputStream in = source_input(counted, 1024);
-  status.bytes_received(0, static_cast<int>(kMessageSize));
-  const Answer answer = read_answer(in, settings.system_number, bank_number);
+  status.bytes_received(0, static_cast<int>(kind.message_size()));
+  Answer answer = read_answer(in, settings.system_number, kind);
   status.step_done();
-  if (source.ended().state == PortState::cancelled || source.ended().state == PortState::failed)
+  if (source.ended().state == PortState::cancelled || source.ended().state == PortState::failed ||
+      answer.kind == AnswerKind::read_error)
     return port_outcome(source.ended(), sends);
   TransferResult result = result_of(Outcome::done, sends);
   switch (answer.kind) {
     case AnswerKind::none: result.outcome = Outcome::no_answer; break;
-    case AnswerKind::read_error: return port_outcome(source.ended(), sends);
+    case AnswerKind::read_error: break;  // the port's failure, above
     case AnswerKind::refused:
       result.outcome = Outcome::refused;
       result.status_code = answer.status_code;
@@ -132,13 +136,13 @@ TransferResult read_back(Port& port, Timekeeper& time, int bank_number,
       if (quiet.state != PortState::ok) return port_outcome(quiet, sends);
       break;
     }
-    case AnswerKind::bank: bank = answer.bank; break;
+    case AnswerKind::whole: result.message = std::move(answer.message); break;
   }
   return result;
 }
 
-void warn(TransferStatus& status, std::string_view text, const std::string& arg) {
-  status.warning(filled_text(text, {arg}));
+void warn(TransferStatus& status, std::string_view text, std::initializer_list<TextArg> args) {
+  status.warning(filled_text(text, args));
 }
 
 }  // namespace
@@ -155,19 +159,19 @@ std::string fault_words(BankFault fault) {
   return filled_text(list_error_words(status), {std::string_view("the answer")});
 }
 
-TransferResult send_bank(Port& port, Timekeeper& time, const BankData& bank,
-                         const TransferSettings& settings, TransferStatus& status) {
-  std::array<std::uint8_t, kMessageSize> dump{};
-  encode_bank_dump(bank, dump);
+TransferResult send_message(Port& port, Timekeeper& time, const MessageKind& kind,
+                            std::span<const std::uint8_t> message,
+                            const TransferSettings& settings, TransferStatus& status) {
   const std::vector<TimedPacket> packets =
-      bank_dump_packets(dump, settings.system_number, settings.gap_ms);
+      kind.packets(message, settings.system_number, settings.gap_ms);
   // A port that can give nothing back (one that reports its end at once)
-  // fails before the dump is sent, not after the whole schedule.
+  // fails before the message is sent, not after the whole schedule.
   if (settings.verify) {
     const PortResult discarded = port.discard_input();
     if (discarded.state != PortState::ok) return port_outcome(discarded, 0);
   }
   const int tries = std::max(settings.tries, 1);
+  const std::string_view noun = kind.noun();
   TransferResult last;
   for (int send = 1; send <= tries; ++send) {
     const PortResult sent = send_packets(port, time, packets, status);
@@ -175,31 +179,29 @@ TransferResult send_bank(Port& port, Timekeeper& time, const BankData& bank,
     if (!settings.verify) return result_of(Outcome::done, send);
     if (!time.wait_until(time.now() + settings.settle))
       return result_of(Outcome::interrupted, send);
-    BankData back;
-    last = read_back(port, time, bank.bank_number, settings, back, send, status);
+    last = read_back(port, time, kind, settings, send, status);
     const bool again = send < tries;
     if (last.outcome == Outcome::damaged) {
-      if (again) warn(status, kSendingAgainDamaged, fault_words(last.fault));
+      if (again) warn(status, kSendingAgainDamaged, {noun, fault_words(last.fault)});
       continue;
     }
     if (last.outcome != Outcome::done) return last;
-    last.differences = bank_differences(bank, back);
+    last.differences = kind.differences(message, last.message);
     if (last.differences.empty()) return last;
     last.outcome = Outcome::differs;
-    if (again) warn(status, kSendingAgainDiffers, last.differences);
+    if (again) warn(status, kSendingAgainDiffers, {noun, noun, last.differences});
   }
   return last;
 }
 
-TransferResult receive_bank(Port& port, Timekeeper& time, int bank_number,
-                            const TransferSettings& settings, BankData& bank,
-                            TransferStatus& status) {
+TransferResult receive_message(Port& port, Timekeeper& time, const MessageKind& kind,
+                               const TransferSettings& settings, TransferStatus& status) {
   const int tries = std::max(settings.tries, 1);
   TransferResult last;
   for (int request = 1; request <= tries; ++request) {
-    last = read_back(port, time, bank_number, settings, bank, request, status);
+    last = read_back(port, time, kind, settings, request, status);
     if (last.outcome != Outcome::damaged) return last;
-    if (request < tries) warn(status, kRequestingAgain, fault_words(last.fault));
+    if (request < tries) warn(status, kRequestingAgain, {kind.noun(), fault_words(last.fault)});
   }
   return last;
 }

@@ -20,11 +20,12 @@
 #include "text/text_compile.h"
 #include "dump_fixtures.h"
 #include "system/input_stream.h"
+#include "formats/bank_kind.h"
 #include "formats/midi_writer.h"
 #include "formats/packet_schedule.h"
 #include "lister/list_dump.h"
 #include "memory_port.h"
-#include "port/bank_file.h"
+#include "port/message_file.h"
 #include "port/cancel.h"
 #include "port/device.h"
 #include "port/options.h"
@@ -46,6 +47,23 @@ std::vector<std::uint8_t> dump_of(const bank::BankData& data) {
   std::vector<std::uint8_t> dump(bank::kMessageSize);
   bank::encode_bank_dump(data, std::span<std::uint8_t, bank::kMessageSize>(dump));
   return dump;
+}
+
+// A bank sent, and received, as its kind.
+bank::TransferResult send_bank(bank::Port& port, bank::Timekeeper& time, const bank::BankData& data,
+                               const bank::TransferSettings& settings,
+                               bank::TransferStatus& status) {
+  return bank::send_message(port, time, bank::BankKind(data.bank_number), dump_of(data), settings,
+                            status);
+}
+
+bank::TransferResult receive_bank(bank::Port& port, bank::Timekeeper& time, int n,
+                                  const bank::TransferSettings& settings, bank::BankData& received,
+                                  bank::TransferStatus& status) {
+  bank::TransferResult result =
+      bank::receive_message(port, time, bank::BankKind(n), settings, status);
+  if (const auto data = bank::bank_of_dump(result.message)) received = *data;
+  return result;
 }
 
 // What a transfer reported as it went.
@@ -127,7 +145,7 @@ TEST(Transfer, SendAgainstEachBehaviourOfTheInstrumentAndThePort) {
     settings.verify = row.tries > 0;
     const auto started = bench.clock.now();
     const bank::TransferResult result =
-        bank::send_bank(bench.port, bench.clock, data, settings, bench.status);
+        send_bank(bench.port, bench.clock, data, settings, bench.status);
     EXPECT_EQ(result.outcome, row.outcome) << row.what;
     EXPECT_EQ(result.sends, row.sends) << row.what;
     EXPECT_EQ(bench.model.dumps_stored(), row.stored) << row.what;
@@ -182,7 +200,7 @@ TEST(Transfer, ReceiveFetchesEveryBankWhateverComesAroundIt) {
     bank::BankData received;
     const std::string warned = bench.status.warnings;
     const bank::TransferResult result =
-        bank::receive_bank(bench.port, bench.clock, n, settings, received, bench.status);
+        receive_bank(bench.port, bench.clock, n, settings, received, bench.status);
     ASSERT_EQ(result.outcome, Outcome::done) << n;
     // The first answer was damaged and requested again once it had ended.
     EXPECT_EQ(result.sends, n == 0 ? 2 : 1) << n;
@@ -198,7 +216,7 @@ TEST(Transfer, ReceiveFetchesEveryBankWhateverComesAroundIt) {
   slow.system_number = 9;
   Bench slow_bench(slow);
   bank::BankData received;
-  EXPECT_EQ(bank::receive_bank(slow_bench.port, slow_bench.clock, 1, settings, received,
+  EXPECT_EQ(receive_bank(slow_bench.port, slow_bench.clock, 1, settings, received,
                                slow_bench.status)
                 .outcome,
             Outcome::done);
@@ -234,7 +252,7 @@ TEST(Transfer, TheWaitForAnAnswerEndsOnItsSilenceWhateverElseComes) {
     bank::BankData received;
     const auto started = bench.clock.now();
     const bank::TransferResult result =
-        bank::receive_bank(bench.port, bench.clock, 1, settings, received, bench.status);
+        receive_bank(bench.port, bench.clock, 1, settings, received, bench.status);
     EXPECT_EQ(result.outcome, row.outcome) << row.what;
     EXPECT_EQ(bench.model.requests(), 1) << row.what;
     // No longer than the timeout, or the answer at MIDI's rate.
@@ -401,16 +419,17 @@ TEST(Port, FilesToSendAreToldByTheirFirstBytes) {
   for (const Row& row : rows) {
     const std::string path = dir + "/" + row.name;
     testing_support::write_file(path, row.bytes);
-    const bank::BankToSend file = bank::read_bank_to_send(path.c_str(), true, row.system, row.bank);
+    const bank::MessageToSend file =
+        bank::read_message_to_send(path.c_str(), true, row.system, row.bank, {});
     EXPECT_EQ(file.said, row.messages) << row.name;
     if (!row.dump.empty()) {
       ASSERT_TRUE(file.ok) << row.name;
-      EXPECT_EQ(dump_of(file.bank), row.dump) << row.name;
+      EXPECT_EQ(dump_of(file.message.bank), row.dump) << row.name;
     }
   }
-  const bank::BankToSend rom_file =
-      bank::read_bank_to_send((dir + "/rom.syx").c_str(), false, {}, {});
-  EXPECT_EQ(rom_file.bank.bank_number, 3);
+  const bank::MessageToSend rom_file =
+      bank::read_message_to_send((dir + "/rom.syx").c_str(), false, {}, {}, {});
+  EXPECT_EQ(rom_file.message.bank.bank_number, 3);
   testing_support::remove_tree(dir);
 }
 
@@ -460,15 +479,22 @@ TEST(Port, CommandLineValuesAreStrictAndSayWhy) {
       {{"send", "--tries", "0", "p", "f"}, "Error: --tries 0" + range + "1 to 10\n"},
       {{"send", "--timeout", "61", "p", "f"}, "Error: --timeout 61" + range + "1 to 60\n"},
       {{"send", "--timeout"}, "Error: --timeout needs a number from 1 to 60\n"},
-      {{"receive", "-w", "p", "f"}, "Error: -w is for send only\n"},
+      {{"receive", "-w", "p", "f"}, "Error: -w is not for receive\n"},
       {{"receive", "--no-verify", "p", "f"}, "Error: --no-verify is for send only\n"},
-      {{"receive", "--gap", "40", "p", "f"}, "Error: --gap is for send only\n"},
+      {{"restore", "--no-verify", "p", "f"}, "Error: --no-verify is for send only\n"},
+      {{"receive", "--gap", "40", "p", "f"}, "Error: --gap is not for receive\n"},
+      {{"backup", "-b1", "p", "f.syx"}, "Error: -b is not for backup\n"},
+      {{"restore", "-c", "3", "p", "f.syx"}, "Error: -c is not for restore\n"},
+      {{"receive", "-c21", "p", "f"}, "Error: -c 21" + range + "0 to 20\n"},
+      {{"send", "-b1", "-c2", "p", "f"}, "Error: -b and -c name two kinds of message: give one\n"},
+      {{"restore", "-w", "--gap", "40", "-s2", "p", "f.mid"}, ""},
       {{"send", "--help"}, "Error: --help stands alone: syxport --help\n"},
       {{"send", "-x", "p", "f"}, "Error: unknown option -x\n"},
       {{"send", "p"}, "Error: send takes a PORT and a FILE\n"},
       {{"receive", "p", "f", "g"}, "Error: receive takes a PORT and a FILE\n"},
       {{"ports", "extra"}, "Error: ports takes no operand\n"},
-      {{"fetch", "p", "f"}, "Error: unknown command fetch; give send, receive, ports or virtual\n"},
+      {{"fetch", "p", "f"},
+       "Error: unknown command fetch; give send, receive, backup, restore, ports or virtual\n"},
       {{"virtual", "p"}, "Error: virtual takes no operand\n"},
   };
   // clang-format on

@@ -1,0 +1,53 @@
+#include "config_kind.h"
+
+namespace bank {
+
+std::vector<std::uint8_t> ConfigKind::request(int system_number) const {
+  const auto request = config_request_message(system_number, memory_);
+  return {request.begin(), request.end()};
+}
+
+KindRead ConfigKind::read(InputStream& in, int system_number) const {
+  KindRead read;
+  if (!at_config_header(in)) {
+    next_byte(in);  // the F0 of another message
+    return read;
+  }
+  const std::optional<ConfigHeader> header = read_config_header(in);
+  if (!header) return read;
+  const DecodedConfig decoded = read_config_body(in, *header);
+  if (decoded.fault == BankFault::none &&
+      (header->system_number != system_number || header->memory != memory_))
+    return read;
+  if (decoded.fault == BankFault::read_error) {
+    read.state = KindRead::State::read_error;
+  } else if (decoded.fault != BankFault::none) {
+    read.state = KindRead::State::damaged;
+    read.fault = decoded.fault;
+  } else {
+    read.state = KindRead::State::whole;
+    const ConfigDump dump = encode_config_dump(decoded.config);
+    read.message.assign(dump.begin(), dump.end());
+  }
+  return read;
+}
+
+std::vector<TimedPacket> ConfigKind::packets(std::span<const std::uint8_t> message,
+                                             int system_number, std::uint32_t /*gap_ms*/) const {
+  std::optional<ConfigData> config = config_of_dump(message);
+  if (!config) return {};  // no configuration dump: nothing to send
+  config->system_number = system_number;
+  config->memory = memory_;
+  return route_ == ConfigRoute::store && memory_ != kCurrentConfig ? config_store_packets(*config)
+                                                                   : config_dump_packets(*config);
+}
+
+std::string ConfigKind::differences(std::span<const std::uint8_t> sent,
+                                    std::span<const std::uint8_t> back) const {
+  const std::optional<ConfigData> a = config_of_dump(sent);
+  const std::optional<ConfigData> b = config_of_dump(back);
+  if (!a || !b) return "the whole configuration";
+  return config_differences(*a, *b);
+}
+
+}  // namespace bank
