@@ -95,27 +95,15 @@ std::vector<TimedPacket> config_store_packets(const ConfigData& config) {
           {kFirstPacketDelayMs + on_wire + kConfigStoreDelayMs, {store.begin(), store.end()}}};
 }
 
-std::optional<ConfigHeader> read_config_header(InputStream& in) {
-  if (peek_byte(in) != kSysExStart) return std::nullopt;
-  next_byte(in);
-  const int manufacturer = next_data_byte(in);
-  const int id = manufacturer == kManufacturerId ? next_data_byte(in) : -1;
-  const int system = id == kBankDumpId ? next_data_byte(in) : -1;
-  const int zero = system >= 0 && system < kSystemNumberCount ? next_data_byte(in) : -1;
-  const int kind = zero == 0x00 ? next_data_byte(in) : -1;
-  if (kind != kCurrentConfigKind && kind != kConfigMemoryKind) return std::nullopt;
-  const int number = next_data_byte(in);
-  if (kind == kCurrentConfigKind ? number != 0 : number < 0 || number >= kConfigMemoryCount)
-    return std::nullopt;
-  return ConfigHeader{system, kind == kCurrentConfigKind ? kCurrentConfig : number};
+std::optional<ConfigHeader> config_header_of(const MessageHeader& header) {
+  if (header.form != MessageForm::configuration) return std::nullopt;
+  return ConfigHeader{header.system_number, header.number};
 }
 
-bool at_config_header(InputStream& in) {
-  // A header with real-time bytes among its own is longer than 7 bytes:
-  // as many as a window holds are looked at.
-  const std::span<const std::uint8_t> bytes = peek_bytes(in, 64);
-  InputStream header = memory_input(bytes);
-  return read_config_header(header).has_value();
+std::optional<ConfigHeader> read_config_header(InputStream& in) {
+  const std::optional<MessageHeader> header = read_message_header(in, kAnyVoiceMessage);
+  if (!header) return std::nullopt;
+  return config_header_of(*header);
 }
 
 DecodedConfig read_config_body(InputStream& in, const ConfigHeader& header) {

@@ -43,10 +43,9 @@ inline constexpr int kConfigInstrumentCount = 8;
 static_assert(kConfigInstrumentOffset + kConfigInstrumentCount * kConfigInstrumentSize ==
               kConfigDataSize);
 
-inline constexpr int kConfigMemoryCount = 20;
+// Memories 17-20 (16-19) are presets; kConfigMemoryCount and
+// kCurrentConfig are the header's.
 inline constexpr int kStorableConfigCount = 16;
-// The memory number of the current configuration, which is no memory.
-inline constexpr int kCurrentConfig = -1;
 constexpr bool config_is_storable(int memory) {
   return memory == kCurrentConfig || (memory >= 0 && memory < kStorableConfigCount);
 }
@@ -88,14 +87,13 @@ struct ConfigHeader {
   int memory = kCurrentConfig;
 };
 
-// Reads a configuration header at the stream's position, real-time bytes
-// after the F0 passed over. Nothing when the bytes there are none; some of
-// them may be consumed, but never a status byte after the F0.
+// Reads a configuration header at the stream's position as any header of
+// a received message is read (header.h). Nothing when the bytes there are
+// none; some of them may be consumed, but never a status byte after the F0.
 std::optional<ConfigHeader> read_config_header(InputStream& in);
 
-// True when the stream's next bytes are a configuration header; nothing is
-// consumed.
-bool at_config_header(InputStream& in);
+// The configuration header of a message header, when it is one.
+std::optional<ConfigHeader> config_header_of(const MessageHeader& header);
 
 struct DecodedConfig {
   ConfigData config;  // what the message holds; bytes it does not carry are zero

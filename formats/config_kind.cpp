@@ -9,10 +9,7 @@ std::vector<std::uint8_t> ConfigKind::request(int system_number) const {
 
 KindRead ConfigKind::read(InputStream& in, int system_number) const {
   KindRead read;
-  if (!at_config_header(in)) {
-    next_byte(in);  // the F0 of another message
-    return read;
-  }
+  // Any other message is passed over from where its reading stopped.
   const std::optional<ConfigHeader> header = read_config_header(in);
   if (!header) return read;
   const DecodedConfig decoded = read_config_body(in, *header);

@@ -43,9 +43,16 @@ std::optional<MessageHeader> read_message_header(InputStream& in, const HeaderRu
   // Byte 4: 00 for a bank dump, 08 + instrument for a single voice.
   const int last_content = rules.every_form ? kSingleVoiceBase + kInstrumentCount - 1 : 0x00;
   const int content = take(0x00, last_content);
-  if (content < 0 || (content != 0x00 && content < kSingleVoiceBase) || take(0x00, 0x00) < 0)
-    return std::nullopt;
-  if (content == 0x00) {
+  if (content < 0 || (content != 0x00 && content < kSingleVoiceBase)) return std::nullopt;
+  // Byte 5: 00, or for a configuration 01 (current) or 02 (a memory).
+  const int kind = take(0x00, rules.every_form && content == 0x00 ? 0x02 : 0x00);
+  if (kind < 0) return std::nullopt;
+  if (kind == 0x01 || kind == 0x02) {
+    header.form = MessageForm::configuration;
+    const int number = take(0x00, kind == 0x01 ? 0x00 : kConfigMemoryCount - 1);
+    if (number < 0) return std::nullopt;
+    header.number = kind == 0x01 ? kCurrentConfig : number;
+  } else if (content == 0x00) {
     header.form = MessageForm::bank_dump;
     header.number = take(0x00, rules.numbers_are_data ? 0x7F : 0xFF);
     if (header.number < 0) return std::nullopt;
@@ -70,7 +77,8 @@ bool skip_to_bank_dump(InputStream& in, bool& voice_data_passed) {
     // Any other header, read as a scan of the whole file reads one. It
     // consumes its F0 and data bytes only, so the F0 of a later bank dump
     // is never passed.
-    if (read_message_header(in, kAnyVoiceMessage)) voice_data_passed = true;
+    const std::optional<MessageHeader> header = read_message_header(in, kAnyVoiceMessage);
+    if (header && header->form != MessageForm::configuration) voice_data_passed = true;
   }
   return false;
 }

@@ -7,6 +7,10 @@
 // file is scanned for every message it holds:
 //   voice RAM dump: F0 43 <system number> 0C, the same 49 blocks, F7
 //   single voice:   F0 43 75 <system number> <08 + instrument> 00 00, one voice block, F7
+// And the configuration dump, whose header begins as a bank dump's does
+// (its count and 160 plain data bytes are read by config_dump.h):
+//   current:        F0 43 75 <system number> 00 01 00
+//   memory nn:      F0 43 75 <system number> 00 02 <nn, 0-19>
 #pragma once
 
 #include <array>
@@ -28,26 +32,36 @@ constexpr std::array<std::uint8_t, kHeaderSize> make_header(int system_number, i
   return header;
 }
 
-enum class MessageForm { bank_dump, voice_ram_dump, single_voice };
+enum class MessageForm { bank_dump, voice_ram_dump, single_voice, configuration };
+
+// The configuration memories, and the memory number of the current
+// configuration, which is no memory.
+inline constexpr int kConfigMemoryCount = 20;
+inline constexpr int kCurrentConfig = -1;
 
 struct MessageHeader {
   MessageForm form = MessageForm::bank_dump;
   int system_number = 0;  // 0-15
-  int number = 0;         // bank number (0-127) or instrument (0-7); none for voice RAM
+  // Bank number (0-127), instrument (0-7) or configuration memory (0-19 or
+  // kCurrentConfig); none for voice RAM.
+  int number = 0;
 };
 
 inline constexpr std::uint8_t kVoiceRamDumpId = 0x0C;
 inline constexpr std::uint8_t kSingleVoiceBase = 0x08;  // byte 4: 08 + instrument
 inline constexpr int kInstrumentCount = 8;
 
-// Blocks that follow a header of the form.
+// Blocks of nibble pairs that follow a header of the form; a
+// configuration carries plain bytes instead.
 constexpr int block_count(MessageForm form) {
+  if (form == MessageForm::configuration) return 0;
   return form == MessageForm::single_voice ? 1 : kBlockCount;
 }
 
 // How strictly a header is read.
 struct HeaderRules {
-  bool every_form = false;        // voice RAM dumps and single voices as well as bank dumps
+  // Voice RAM dumps, single voices and configurations as well as bank dumps.
+  bool every_form = false;
   bool numbers_are_data = false;  // system number 0-15, bank number below 0x80
   bool real_time_passed = false;  // F8-FF are passed over, as a MIDI receiver does
 };

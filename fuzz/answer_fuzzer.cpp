@@ -10,6 +10,8 @@
 
 #include "system/byte_source.h"
 #include "system/input_stream.h"
+#include "formats/bank_kind.h"
+#include "formats/config_kind.h"
 #include "fuzz_check.h"
 #include "port/answer.h"
 
@@ -41,10 +43,7 @@ class PieceSource final : public bank::ByteSource {
 bool same(const bank::Answer& a, const bank::Answer& b) {
   if (a.kind != b.kind) return false;
   switch (a.kind) {
-    case bank::AnswerKind::bank:
-      return a.bank.system_number == b.bank.system_number &&
-             a.bank.bank_number == b.bank.bank_number && a.bank.name_block == b.bank.name_block &&
-             a.bank.voices == b.bank.voices;
+    case bank::AnswerKind::whole: return a.message == b.message;
     case bank::AnswerKind::refused: return a.status_code == b.status_code;
     case bank::AnswerKind::damaged: return a.fault == b.fault;
     case bank::AnswerKind::none:
@@ -59,15 +58,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const std::span<const std::uint8_t> bytes(data + 1, size - 1);
   bank::InputStream whole = bank::memory_input(bytes);
-  // The bank and system asked for, from the same byte: dumps of others are
-  // passed over.
+  // The kind and system asked for, from the same byte: a bank (0-6) or a
+  // configuration (the current one, 1-2); messages of others are passed
+  // over.
   const int system_number = data[0] >> 4 & 0x0F;
-  const int bank_number = (data[0] >> 1) % 7;
-  const bank::Answer expected = bank::read_answer(whole, system_number, bank_number);
+  const int asked = (data[0] >> 1) % 10;
+  const bank::BankKind bank_kind(asked % 7);
+  const bank::ConfigKind config_kind(asked - 8);
+  const bank::MessageKind& kind =
+      asked < 7 ? static_cast<const bank::MessageKind&>(bank_kind) : config_kind;
+  const bank::Answer expected = bank::read_answer(whole, system_number, kind);
   check(expected.kind != bank::AnswerKind::read_error, "memory cannot fail to read");
   // Through a buffer as small as a few bytes, or as large as a port's.
   PieceSource pieces(bytes, data[0]);
   bank::InputStream in = bank::source_input(pieces, 1 + data[0] % 64);
-  check(same(bank::read_answer(in, system_number, bank_number), expected), "pieces are read otherwise than the whole");
+  check(same(bank::read_answer(in, system_number, kind), expected),
+        "pieces are read otherwise than the whole");
   return 0;
 }

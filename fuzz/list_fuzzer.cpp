@@ -64,6 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto state = std::make_unique<bank::BankState>();
   bank::InputStream text = bank::memory_input(
       std::span(reinterpret_cast<const std::uint8_t*>(all.text.data()), all.text.size()));
-  check(bank::read_bank_text(text, *state) == 0, "the account of a file does not read back");
+  // With a configuration in it, the account is a configuration text and a
+  // bank's together, which text2syx compiles apart.
+  if (all.text.find("configuration") == std::string::npos)
+    check(bank::read_bank_text(text, *state) == 0, "the account of a file does not read back");
   return 0;
 }

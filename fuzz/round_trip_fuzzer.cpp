@@ -1,4 +1,6 @@
-// The round trip both ways. Any accepted bank text, built, listed and read
+// The round trip both ways. A configuration whose 160 bytes are the
+// input's, listed and compiled back, gives the same bytes, whatever they
+// hold. Any accepted bank text, built, listed and read
 // again, builds the same message; written as a MIDI file (text2syx -m), it
 // lists the same text. And a dump whose voice data are the input's bytes,
 // every bit as it comes, listed and compiled back, gives the same 48 voice
@@ -12,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,6 +27,7 @@
 #include "system/input_stream.h"
 #include "formats/midi_writer.h"
 #include "lister/list_dump.h"
+#include "text/config_text.h"
 
 namespace {
 
@@ -118,9 +122,26 @@ void dump_round_trip(const std::uint8_t* data, std::size_t size) {
         "a random dump's voices compile back to other bytes");
 }
 
+void config_round_trip(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return;
+  bank::ConfigData config;
+  for (std::size_t i = 0; i < config.bytes.size(); ++i)
+    config.bytes[i] = static_cast<std::uint8_t>(data[i % size] & 0x7F);
+  const std::string text = bank::config_text(config);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+  bank::InputStream in = bank::chunked_input(std::span(bytes, text.size()), 1 + size % 53);
+  const bank::ConfigReading reading = bank::read_config_text(in, config, true);
+  check(reading.accepted(), "the listing of a configuration does not read back");
+  check(reading.config.bytes == config.bytes, "a configuration compiles back to other bytes");
+  const bank::ConfigDump dump = bank::encode_config_dump(config);
+  const std::optional<bank::ConfigData> decoded = bank::config_of_dump(dump);
+  check(decoded && decoded->bytes == config.bytes, "a configuration dump decodes otherwise");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  config_round_trip(data, size);
   text_round_trip(data, size);
   dump_round_trip(data, size);
   return 0;

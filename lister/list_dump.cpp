@@ -105,6 +105,7 @@ void append_header_line(std::string& out, std::int64_t number, std::uint64_t off
     case MessageForm::single_voice:
       append_text(out, kSingleVoiceLine, {number, offset, header.system_number, header.number});
       break;
+    case MessageForm::configuration: break;  // listed with its data
   }
 }
 
@@ -205,16 +206,15 @@ ListStatus list_dump(InputStream& in, Listing& listing) {
 
 // Lists the configuration dump at the stream's position, its header
 // line first; a damaged one is listed for what it holds, with a warning.
-void list_config(InputStream& in, Listing& listing, std::uint64_t start, ScanSummary& summary) {
-  const std::optional<ConfigHeader> header = read_config_header(in);
-  if (!header) return;  // looked at before: there is one
+void list_config(InputStream& in, Listing& listing, std::uint64_t start,
+                 const ConfigHeader& header, ScanSummary& summary) {
   const std::int64_t number = ++summary.messages;
-  if (header->memory == kCurrentConfig)
-    append_text(listing.text, kCurrentConfigLine, {number, start, header->system_number});
+  if (header.memory == kCurrentConfig)
+    append_text(listing.text, kCurrentConfigLine, {number, start, header.system_number});
   else
     append_text(listing.text, kConfigMemoryLine,
-                {number, start, header->memory + 1, header->system_number});
-  const DecodedConfig decoded = read_config_body(in, *header);
+                {number, start, header.memory + 1, header.system_number});
+  const DecodedConfig decoded = read_config_body(in, header);
   if (decoded.fault == BankFault::read_error) return;
   const bool cut = decoded.fault == BankFault::cut;
   if (cut && decoded.data_count == 0) {
@@ -243,10 +243,14 @@ ScanSummary list_all(InputStream& in, Listing& listing) {
   while (peek_byte(in) >= 0) {
     const std::uint64_t start = position(in);
     std::optional<MessageReading> message;
-    if (peek_byte(in) == kSysExStart && at_config_header(in)) {
+    if (peek_byte(in) == kSysExStart)
+      message = begin_message(in, kVoiceMessageReceived);
+    else
+      skip_to_byte(in, kSysExStart);
+    if (const auto config = message ? config_header_of(message->header) : std::nullopt) {
       if (skipped > 0) append_text(listing.text, kSkippedLine, {skipped, skipped_from});
       skipped = 0;
-      list_config(in, listing, start, summary);
+      list_config(in, listing, start, *config, summary);
       if (failed(in)) break;
       if (!flush(listing)) {
         summary.status = ListStatus::write_error;
@@ -254,10 +258,6 @@ ScanSummary list_all(InputStream& in, Listing& listing) {
       }
       continue;
     }
-    if (peek_byte(in) == kSysExStart)
-      message = begin_message(in, kVoiceMessageReceived);
-    else
-      skip_to_byte(in, kSysExStart);
     if (!message) {
       if (skipped == 0) skipped_from = start;
       skipped += position(in) - start;
@@ -290,10 +290,13 @@ namespace {
 bool find_bank_dump(InputStream& in, ScanSummary& summary) {
   while (skip_to_byte(in, kSysExStart)) {
     if (at_bank_dump_header(in)) return true;
-    if (at_config_header(in)) summary.config_elsewhere = true;
     // Any other header consumes its F0 and data bytes only, so the F0 of a
     // later bank dump is never passed.
-    if (read_message_header(in, kAnyVoiceMessage)) summary.voice_data_elsewhere = true;
+    const std::optional<MessageHeader> header = read_message_header(in, kAnyVoiceMessage);
+    if (header && header->form == MessageForm::configuration)
+      summary.config_elsewhere = true;
+    else if (header)
+      summary.voice_data_elsewhere = true;
   }
   return false;
 }

@@ -126,15 +126,13 @@ FileMessages read_file_messages(const char* path) {
   while (skip_to_byte(in, kSysExStart)) {
     StoredMessage message;
     BankFault fault = BankFault::none;
-    if (at_config_header(in)) {
-      const std::optional<ConfigHeader> header = read_config_header(in);
-      if (!header) continue;
+    std::optional<MessageReading> reading = begin_message(in, kVoiceMessageReceived);
+    if (const auto header = reading ? config_header_of(reading->header) : std::nullopt) {
       const DecodedConfig decoded = read_config_body(in, *header);
       message.form = StoredMessage::Form::config;
       message.config = decoded.config;
       fault = decoded.fault;
-    } else if (std::optional<MessageReading> reading = begin_message(in, kVoiceMessageReceived);
-               reading && reading->header.form == MessageForm::bank_dump) {
+    } else if (reading && reading->header.form == MessageForm::bank_dump) {
       const DecodedBank decoded = decode_received_bank(in, *reading);
       message.bank = decoded.bank;
       fault = decoded.fault;

@@ -15,6 +15,8 @@ namespace {
 // text2syx's texts, kept word for word (see system/fixed_text.h).
 constexpr std::string_view kErrorInLine = "Error in line %d: %s definition is wrong\n";
 constexpr std::string_view kMissing = "Error: %s definition is missing\n";
+constexpr std::string_view kBankLine =
+    "Error in line %d: a bank text's line in a configuration text; compile them apart\n";
 constexpr std::string_view kNotesOver =
     "Warning: the instruments have %d notes in all; the instrument has 8\n";
 constexpr std::string_view kKeysCrossed =
@@ -156,6 +158,16 @@ bool read_line(Reader& r, Line line) {
     read_name(line, reading.config);
     return true;
   }
+  // A bank's lines (a listing of a whole file holds both): their RAW lines
+  // would be read as the configuration's.
+  for (const std::string_view bank_keyword :
+       {kBankNameKeyword, kVoiceHeaderKeyword, kLfoKeyword, kVoiKeyword, kOperatorKeyword,
+        kFncKeyword, kExtKeyword}) {
+    if (starts_with(line, bank_keyword)) {
+      reading.error = ConfigTextError::bank_line;
+      return false;
+    }
+  }
   if (starts_with(line, kSetKeyword)) {
     line.p += kSetKeyword.size();
     reading.error = ConfigTextError::set_line;
@@ -291,6 +303,7 @@ std::string config_text_error(const ConfigReading& reading, std::string_view inp
       return filled_text(kErrorInLine, {reading.bad_line, "IN"});
     case ConfigTextError::raw_line: return filled_text(kErrorInLine, {reading.bad_line, "RAW"});
     case ConfigTextError::missing: return filled_text(kMissing, {reading.missing});
+    case ConfigTextError::bank_line: return filled_text(kBankLine, {reading.bad_line});
   }
   if (reading.read_failed) return filled_text(kCannotReadText, {input_name});
   return {};

@@ -20,7 +20,7 @@
 // spaces, lines beginning with '#' or no keyword carry nothing, lines in
 // any order, the last value wins, values stored as their low 7 bits. A
 // text with a CONFIG line is a configuration text; SET and IN1-IN8 must
-// each be given.
+// each be given, and a line of a bank text stops it.
 #pragma once
 
 #include <array>
@@ -87,7 +87,7 @@ constexpr bool config_byte_is_free(std::size_t offset) {
 // The configuration's text, as syx2text lists it.
 std::string config_text(const ConfigData& config);
 
-enum class ConfigTextError { none, set_line, instrument_line, raw_line, missing };
+enum class ConfigTextError { none, set_line, instrument_line, raw_line, missing, bank_line };
 
 struct ConfigReading {
   ConfigData config;           // the system number and memory are the caller's
