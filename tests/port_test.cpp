@@ -29,6 +29,7 @@
 #include "port/cancel.h"
 #include "port/device.h"
 #include "port/options.h"
+#include "port/store.h"
 #include "port/transfer.h"
 #include "run_program.h"
 #include "virtual_instrument.h"
@@ -220,6 +221,60 @@ TEST(Transfer, ReceiveFetchesEveryBankWhateverComesAroundIt) {
                                slow_bench.status)
                 .outcome,
             Outcome::done);
+}
+
+// A configuration stored against each way the instrument takes one, read
+// back to prove it; and fetched, a damaged answer asked for again.
+TEST(Transfer, ConfigurationsGoByTheRouteTheInstrumentTakes) {
+  struct Row {
+    const char* what;
+    InstrumentSettings instrument;
+    int memory;
+    Outcome outcome;
+    bank::ConfigRoute route;
+  };
+  using I = InstrumentSettings;
+  using R = bank::ConfigRoute;
+  // clang-format off
+  const Row rows[] = {
+      {"the current one", I{}, bank::kCurrentConfig, Outcome::done, R::dump},
+      {"a memory, by its dump", I{}, 4, Outcome::done, R::dump},
+      {"a memory, by way of the current one", I{.stores_memory_dumps = false}, 15,
+       Outcome::done, R::store},
+      {"a memory it will not store", I{.stores_memory_dumps = false, .stores_current_config = false},
+       4, Outcome::differs, R::store},
+      {"a memory, a damaged answer first", I{.damaged_answers = 1}, 4, Outcome::done, R::dump},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    Bench bench(row.instrument);
+    bank::StoredMessage message;
+    message.form = bank::StoredMessage::Form::config;
+    message.config = bank::sample_config(7);
+    message.config.memory = row.memory;
+    const bank::StoreResult stored =
+        bank::store_message(bench.port, bench.clock, message, bank::TransferSettings{},
+                            bench.status);
+    EXPECT_EQ(stored.result.outcome, row.outcome) << row.what;
+    EXPECT_EQ(stored.route, row.route) << row.what;
+    EXPECT_EQ(bench.model.config(row.memory).bytes == message.config.bytes,
+              row.outcome == Outcome::done)
+        << row.what;
+    EXPECT_EQ(bench.model.spoken_over(), 0) << row.what;
+  }
+  InstrumentSettings noisy{.active_sensing = true, .damaged_answers = 1, .echo = true};
+  Bench bench(noisy);
+  for (const int memory : {19, bank::kCurrentConfig}) {
+    const bank::TransferResult result = bank::receive_message(
+        bench.port, bench.clock, bank::ConfigKind(memory), bank::TransferSettings{}, bench.status);
+    ASSERT_EQ(result.outcome, Outcome::done) << memory;
+    const std::optional<bank::ConfigData> got = bank::config_of_dump(result.message);
+    ASSERT_TRUE(got) << memory;
+    EXPECT_EQ(got->bytes, bench.model.config(memory).bytes) << memory;
+  }
+  EXPECT_EQ(bench.status.warnings,
+            "Warning: the configuration from the instrument is damaged (Checksum error..); "
+            "requesting it again\n");
 }
 
 // The silence that ends the wait for an answer is silence in System
