@@ -10,7 +10,7 @@ StoreResult store_message(Port& port, Timekeeper& time, const StoredMessage& mes
                       message.config.memory != kCurrentConfig;
   StoreResult stored;
   if (!memory || !settings.verify || known) {
-    stored.route = known.value_or(ConfigRoute::dump);
+    stored.route = memory ? known.value_or(ConfigRoute::dump) : ConfigRoute::dump;
     stored.result = send_message(port, time, *kind_of(message, stored.route), dump, settings, status);
     return stored;
   }

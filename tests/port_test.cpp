@@ -232,6 +232,7 @@ TEST(Transfer, ConfigurationsGoByTheRouteTheInstrumentTakes) {
     int memory;
     Outcome outcome;
     bank::ConfigRoute route;
+    std::optional<bank::ConfigRoute> known{};  // found by a store before
   };
   using I = InstrumentSettings;
   using R = bank::ConfigRoute;
@@ -244,6 +245,10 @@ TEST(Transfer, ConfigurationsGoByTheRouteTheInstrumentTakes) {
       {"a memory it will not store", I{.stores_memory_dumps = false, .stores_current_config = false},
        4, Outcome::differs, R::store},
       {"a memory, a damaged answer first", I{.damaged_answers = 1}, 4, Outcome::done, R::dump},
+      {"a memory by the route found before", I{.stores_memory_dumps = false}, 2, Outcome::done,
+       R::store, R::store},
+      {"the current one after a memory took the other route", I{.stores_memory_dumps = false},
+       bank::kCurrentConfig, Outcome::done, R::dump, R::store},
   };
   // clang-format on
   for (const Row& row : rows) {
@@ -254,13 +259,17 @@ TEST(Transfer, ConfigurationsGoByTheRouteTheInstrumentTakes) {
     message.config.memory = row.memory;
     const bank::StoreResult stored =
         bank::store_message(bench.port, bench.clock, message, bank::TransferSettings{},
-                            bench.status);
+                            bench.status, row.known);
     EXPECT_EQ(stored.result.outcome, row.outcome) << row.what;
     EXPECT_EQ(stored.route, row.route) << row.what;
     EXPECT_EQ(bench.model.config(row.memory).bytes == message.config.bytes,
               row.outcome == Outcome::done)
         << row.what;
     EXPECT_EQ(bench.model.spoken_over(), 0) << row.what;
+    // A route found before is taken alone: one dump or one store message.
+    if (row.known) {
+      EXPECT_EQ(bench.model.dumps_stored(), row.memory == bank::kCurrentConfig ? 1 : 2);
+    }
   }
   InstrumentSettings noisy{.active_sensing = true, .damaged_answers = 1, .echo = true};
   Bench bench(noisy);

@@ -21,6 +21,7 @@
 #include "formats/midi_writer.h"
 #include "formats/packet_schedule.h"
 #include "lister/list_dump.h"
+#include "port/message_file.h"
 #include "run_program.h"
 #include "virtual_instrument.h"
 
@@ -147,6 +148,58 @@ TEST_F(SyxportCli, ReceivedBanksAreWrittenWholeInTheFormTheNameAsks) {
       EXPECT_EQ(r.out, row.bytes);
     else
       EXPECT_EQ(testing_support::read_file(file), row.bytes) << row.file;
+  }
+}
+
+// The whole instrument backed up into one file, which syx2text --all
+// lists, and restored, edited, into another: every storable message
+// stored, a line each.
+TEST_F(SyxportCli, ABackupRestoresTheWholeInstrument) {
+  InstrumentSettings fast;
+  fast.bytes_per_second = 0;
+  VirtualInstrument from(fast);
+  const std::string file = path("whole.syx");
+  const RunResult backed = testing_support::run_program(kSyxport, {"backup", from.port(), file});
+  ASSERT_EQ(backed.status, 0) << backed.err;
+  EXPECT_EQ(backed.out,
+            "Banks 0 and 1, configurations 1-20 and the current configuration written to " + file +
+                "\n");
+  EXPECT_EQ(testing_support::read_file(file).size(), 2 * bank::kMessageSize + 21 * 171);
+  const RunResult listed = testing_support::run_program(SYX2TEXT_PATH, {"--all", file});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_NE(listed.out.find("# Message 23 at byte 16146: current configuration, system 0\n"),
+            std::string::npos);
+
+  // Edited, as an owner may: every message differs from what the second
+  // instrument holds.
+  bank::FileMessages held = bank::read_file_messages(file.c_str());
+  ASSERT_TRUE(held.ok) << held.said;
+  ASSERT_EQ(held.messages.size(), 23U);
+  for (bank::StoredMessage& message : held.messages) {
+    std::swap(message.bank.voices[0], message.bank.voices[47]);
+    message.config.bytes[9] ^= 0x55;
+  }
+  std::string error;
+  ASSERT_TRUE(bank::write_backup(file, held.messages, error)) << error;
+
+  InstrumentSettings other = fast;
+  other.min_block_gap = 0ms;
+  VirtualInstrument to(other);
+  const RunResult restored =
+      testing_support::run_program(kSyxport, {"restore", "--gap", "20", to.port(), file});
+  ASSERT_EQ(restored.status, 0) << restored.err;
+  std::string lines = "Bank 0 stored and verified\nBank 1 stored and verified\n";
+  for (int n = 1; n <= 16; ++n) lines += "Configuration " + std::to_string(n) + " stored and verified\n";
+  EXPECT_EQ(restored.out, lines + "The current configuration stored and verified\n");
+  for (const bank::StoredMessage& message : held.messages) {
+    if (message.form == bank::StoredMessage::Form::bank) {
+      EXPECT_EQ(to.look([&](const auto& m) { return m.bank(message.bank.bank_number).voices; }),
+                message.bank.voices);
+    } else if (bank::is_storable(message)) {
+      EXPECT_EQ(to.look([&](const auto& m) { return m.config(message.config.memory).bytes; }),
+                message.config.bytes)
+          << message.config.memory;
+    }
   }
 }
 
