@@ -128,6 +128,50 @@ TEST_F(CompilerCli, FailuresPrintOnStandardOutputAndLeaveNoFile) {
   EXPECT_FALSE(file_exists(path("folder.syx")));
 }
 
+// A configuration text compiles into the current configuration's dump, or
+// with -cN memory N's; -b is for banks, -c for configurations.
+TEST_F(CompilerCli, ConfigurationTextsCompileToTheirDump) {
+  std::string setup = "CONFIG:Stage\nSET: 0 0 0 0 0 0\n";
+  for (int n = 1; n <= 8; ++n)
+    setup += "IN" + std::to_string(n) + ": 1 0 127 0 0 0 0 2 127 64 0 0 2 0 0\n";
+  write_file(path("setup.txt"), setup);
+  struct Row {
+    std::vector<std::string> args;
+    std::string out;
+    std::string head;  // the first bytes written to the output
+  };
+  const std::string usage = "Usage: " + kCompiler + " [options] infile.txt [outfile.syx]\n";
+  const Row rows[] = {
+      {{"setup.txt"}, "", std::string("\xF0\x43\x75\x00\x00\x01\x00\x01\x20Stage", 14)},
+      {{"-s3", "-c20", "setup.txt"}, "", std::string("\xF0\x43\x75\x03\x00\x02\x13", 7)},
+      {{"-m", "-c1", "setup.txt"}, "", "MThd"},
+      {{"-b1", "setup.txt"},
+       "Error: setup.txt is a configuration text: -b is for banks; give -cN to store it in "
+       "memory N\n",
+       ""},
+      {{"-c2", "bank.txt"}, "Error: bank.txt is a bank text: -c is for configuration texts\n", ""},
+  };
+  for (const Row& row : rows) {
+    std::filesystem::remove(testing_support::utf8_path(path("setup.syx")));
+    std::filesystem::remove(testing_support::utf8_path(path("setup.mid")));
+    const RunResult r = compile(row.args);
+    EXPECT_EQ(r.status, row.out.empty() ? 0 : 1) << row.args[0];
+    EXPECT_EQ(r.out.substr(0, row.out.size()), row.out) << row.args[0];
+    if (!row.out.empty()) {
+      EXPECT_EQ(r.out.substr(row.out.size(), usage.size()), usage);
+      EXPECT_FALSE(file_exists(path("setup.syx")));
+      continue;
+    }
+    const std::string written = read_file(path(row.args[0] == "-m" ? "setup.mid" : "setup.syx"));
+    EXPECT_EQ(written.substr(0, row.head.size()), row.head) << row.args[0];
+    if (row.args[0] != "-m") {
+      EXPECT_EQ(written.size(), 171U);
+    }
+  }
+  write_file(path("setup.txt"), setup.substr(0, setup.find("IN8")));
+  EXPECT_EQ(compile({"setup.txt"}).out, "Error: IN8 definition is missing\n");
+}
+
 TEST_F(CompilerCli, FailedWritesAreReportedAndPartialFilesRemoved) {
   SKIP_ON_WINDOWS("no device that refuses writes, no file-size limit");
   RunResult r = compile({"bank.txt", "/dev/full"});

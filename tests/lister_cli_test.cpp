@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "dump_fixtures.h"
+#include "formats/config_dump.h"
 #include "system/input_stream.h"
 #include "lister/list_dump.h"
 #include "run_program.h"
@@ -152,6 +153,12 @@ TEST_F(ListerCli, RefusesWhatIsNotABulkDumpWithStatus1) {
     EXPECT_EQ(r.err, refused + note);
     EXPECT_EQ(r.status, 1);
   }
+  // A configuration dump: --all lists it.
+  bank::ConfigData config;
+  const auto config_dump = bank::encode_config_dump(config);
+  RunResult r = list_bytes(std::string(config_dump.begin(), config_dump.end()));
+  EXPECT_EQ(r.err, refused + "Note: syx2text --all lists the configuration the file holds\n");
+  EXPECT_EQ(r.status, 1);
 }
 
 TEST_F(ListerCli, ChecksumErrorKeepsWhatWasListed) {

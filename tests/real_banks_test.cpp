@@ -116,6 +116,29 @@ TEST_F(RealBanks, ListAndCompileBack) {
   }
 }
 
+// An editor's current configuration: its listing as the editor's values
+// show it, and compiled back, byte for byte the same dump.
+TEST_F(RealBanks, AConfigurationListsAndCompilesBack) {
+  const fs::path dump = kBanks.parent_path() / "configs" / "edisyn-current-configuration-init.syx";
+  if (!fs::exists(dump)) GTEST_SKIP() << "no configuration at " << dump;
+  const RunResult listed = testing_support::run_program(kLister, {"--all", dump.string()});
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  const std::string text = listed.out.substr(listed.out.find('\n') + 1);
+  EXPECT_EQ(text.substr(0, text.find("IN3:")),
+            "CONFIG:Edisyn  \n"
+            "#    CMB SPD AMD PMD WAV KCR\n"
+            "SET: 001 100 000 050 002 000\n"
+            "#    NTS CHN KHI KLO BNK VNO DET OCT LVL PAN LFO POR PBR MON PMC\n"
+            "IN1: 008 000 127 000 000 000 000 002 127 064 000 000 012 000 002\n"
+            "IN2: 000 001 127 000 000 000 000 002 127 064 000 000 012 000 002\n");
+  testing_support::write_file(dir_ + "/setup.txt", text);
+  const RunResult compiled =
+      testing_support::run_program(kCompiler, {"-w", dir_ + "/setup.txt"});
+  ASSERT_EQ(compiled.status, 0) << compiled.out;
+  EXPECT_EQ(compiled.out, "");
+  EXPECT_TRUE(read_file(dir_ + "/setup.syx") == read_file(dump.string()));
+}
+
 TEST_F(RealBanks, NonConformingSamplesAreRefused) {
   int checked = 0;
   // The voice RAM dump holds voice data that --all lists, and says so; a
