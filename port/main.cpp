@@ -23,6 +23,7 @@
 #include "system/fixed_text.h"
 #include "lister/list_dump.h"
 #include "options.h"
+#include "backup.h"
 #include "store.h"
 #include "transfer.h"
 #include "virtual_instrument.h"
@@ -143,7 +144,6 @@ class StderrStatus : public bank::TransferStatus {
     std::fflush(stderr);
   }
 
- protected:
   void draw(std::string_view text, std::initializer_list<bank::TextArg> args) const {
     if (!progress_) return;
     bank::print_text(stderr, text, args);
@@ -156,17 +156,20 @@ class StderrStatus : public bank::TransferStatus {
 
 // One progress line over a whole backup: each message's bytes counted
 // after those of the messages before it.
-class BackupStatus final : public StderrStatus {
+class StderrBackupStatus final : public bank::BackupStatus {
  public:
-  explicit BackupStatus(std::uint64_t total) : total_(total) {}
+  explicit StderrBackupStatus(std::uint64_t total) : total_(total) {}
+  void packet_sent(int /*packet*/, int /*packet_count*/) override {}
   void bytes_received(std::uint64_t count, int /*expected*/) override {
-    draw(kBackingUpProgress, {before_ + count, total_});
+    line_.draw(kBackingUpProgress, {before_ + count, total_});
   }
+  void warning(const std::string& line) override { line_.warning(line); }
   void step_done() override {}  // the line stays until the backup ends
-  void message_done(std::uint64_t size) { before_ += size; }
-  void finish() { StderrStatus::step_done(); }
+  void message_done(std::size_t size) override { before_ += size; }
+  void finish() { line_.step_done(); }
 
  private:
+  StderrStatus line_;
   std::uint64_t total_;
   std::uint64_t before_ = 0;
 };
@@ -387,27 +390,6 @@ int receive(const bank::PortOptions& options) {
   return bank::finish_standard_output() ? 0 : 1;
 }
 
-// The messages of a whole instrument, in the order a backup holds them and
-// a restore stores them: the current configuration last, as storing a
-// memory by way of it changes it.
-std::vector<bank::StoredMessage> whole_instrument(int system_number) {
-  std::vector<bank::StoredMessage> messages;
-  for (int n = 0; n < bank::kStorableBankCount; ++n) {
-    bank::StoredMessage message;
-    message.bank.system_number = system_number;
-    message.bank.bank_number = n;
-    messages.push_back(message);
-  }
-  for (int m = 0; m <= bank::kConfigMemoryCount; ++m) {
-    bank::StoredMessage message;
-    message.form = bank::StoredMessage::Form::config;
-    message.config.system_number = system_number;
-    message.config.memory = m < bank::kConfigMemoryCount ? m : bank::kCurrentConfig;
-    messages.push_back(message);
-  }
-  return messages;
-}
-
 int backup(const bank::PortOptions& options) {
   const int system_number = options.system_number.value_or(bank::kSystemOption.preset);
   std::string error;
@@ -419,35 +401,25 @@ int backup(const bank::PortOptions& options) {
     std::fwrite(error.data(), 1, error.size(), stderr);
     return 1;
   }
-  std::vector<bank::StoredMessage> messages = whole_instrument(system_number);
   std::uint64_t total = 0;
-  for (const bank::StoredMessage& message : messages) total += bank::kind_of(message)->message_size();
-  BackupStatus status(total);
+  for (const bank::StoredMessage& message : bank::whole_instrument(system_number))
+    total += bank::kind_of(message)->message_size();
+  StderrBackupStatus status(total);
   bank::TransferResult result;
-  std::string_view failed_noun = "bank";
+  bank::BackupResult backup;
   const bool opened =
       on_port(options, true, status, result,
-              [&](bank::Port& port, bank::Timekeeper& time, bank::TransferStatus& shown) {
-                bank::TransferResult each;
-                for (bank::StoredMessage& message : messages) {
-                  const std::unique_ptr<bank::MessageKind> kind = bank::kind_of(message);
-                  each = bank::receive_message(port, time, *kind,
-                                               settings_of(options, system_number), shown);
-                  if (each.outcome != bank::Outcome::done) {
-                    failed_noun = noun_of(message);
-                    break;
-                  }
-                  message = received_from(message, each.message);
-                  status.message_done(kind->message_size());
-                }
+              [&](bank::Port& port, bank::Timekeeper& time, bank::TransferStatus& /*shown*/) {
+                backup = bank::back_up(port, time, settings_of(options, system_number), status);
                 status.finish();
-                return each;
+                return backup.result;
               });
   if (!opened) return 1;
   if (result.outcome != bank::Outcome::done) {
-    print_failure(result, options, system_number, failed_noun);
+    print_failure(result, options, system_number, noun_of(backup.got[backup.failed_at]));
     return 1;
   }
+  const std::vector<bank::StoredMessage>& messages = backup.got;
   if (!bank::write_backup(options.file, messages, error)) {
     std::fwrite(error.data(), 1, error.size(), stderr);
     return 1;
