@@ -17,16 +17,9 @@ KindRead BankKind::read(InputStream& in, int system_number) const {
   if (decoded.fault == BankFault::none && (decoded.bank.system_number != system_number ||
                                            decoded.bank.bank_number != bank_number_))
     return read;  // another bank, or another instrument on the cable
-  if (decoded.fault == BankFault::read_error) {
-    read.state = KindRead::State::read_error;
-  } else if (decoded.fault != BankFault::none) {
-    read.state = KindRead::State::damaged;
-    read.fault = decoded.fault;
-  } else {
-    read.state = KindRead::State::whole;
-    read.message = dump_of_bank(decoded.bank);
-  }
-  return read;
+  return kind_read_of(decoded.fault, decoded.fault == BankFault::none
+                                         ? dump_of_bank(decoded.bank)
+                                         : std::vector<std::uint8_t>{});
 }
 
 std::vector<TimedPacket> BankKind::packets(std::span<const std::uint8_t> message,

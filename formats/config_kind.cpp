@@ -16,17 +16,8 @@ KindRead ConfigKind::read(InputStream& in, int system_number) const {
   if (decoded.fault == BankFault::none &&
       (header->system_number != system_number || header->memory != memory_))
     return read;
-  if (decoded.fault == BankFault::read_error) {
-    read.state = KindRead::State::read_error;
-  } else if (decoded.fault != BankFault::none) {
-    read.state = KindRead::State::damaged;
-    read.fault = decoded.fault;
-  } else {
-    read.state = KindRead::State::whole;
-    const ConfigDump dump = encode_config_dump(decoded.config);
-    read.message.assign(dump.begin(), dump.end());
-  }
-  return read;
+  const ConfigDump dump = encode_config_dump(decoded.config);
+  return kind_read_of(decoded.fault, {dump.begin(), dump.end()});
 }
 
 std::vector<TimedPacket> ConfigKind::packets(std::span<const std::uint8_t> message,

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "bank_codec.h"
@@ -31,6 +32,18 @@ struct KindRead {
   std::vector<std::uint8_t> message;  // whole: the message as the kind encodes it
   BankFault fault = BankFault::none;  // damaged: how
 };
+
+// A kind's answer as its codec decoded it: whole (`message` the kind's
+// encoding of it), damaged, or not readable.
+inline KindRead kind_read_of(BankFault fault, std::vector<std::uint8_t> message) {
+  KindRead read;
+  read.fault = fault == BankFault::read_error ? BankFault::none : fault;
+  read.state = fault == BankFault::none         ? KindRead::State::whole
+               : fault == BankFault::read_error ? KindRead::State::read_error
+                                                : KindRead::State::damaged;
+  if (fault == BankFault::none) read.message = std::move(message);
+  return read;
+}
 
 class MessageKind {
  public:

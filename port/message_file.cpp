@@ -31,10 +31,10 @@ bool ends_with(std::string_view name, std::string_view ending) {
   });
 }
 
-// Opens `path` for reading, or says why not.
-std::FILE* open_to_read(const char* path, std::string& said) {
+// Opens `path` in `mode`, or says why not.
+std::FILE* open_or_say(const char* path, const char* mode, std::string& said) {
   std::string why;
-  std::FILE* file = open_file(path, "rb", &why);
+  std::FILE* file = open_file(path, mode, &why);
   if (file == nullptr) {
     append_text(said, kCannotOpenText, {path});
     append_text(said, kSystemSaysText, {why});
@@ -63,13 +63,8 @@ bool write_bytes(const std::string& path, std::span<const std::uint8_t> bytes,
     if (!written) append_text(error, kCannotWriteText, {std::string_view("standard output")});
     return written;
   }
-  std::string why;
-  std::FILE* out = open_file(path.c_str(), "wb", &why);
-  if (out == nullptr) {
-    append_text(error, kCannotOpenText, {path});
-    append_text(error, kSystemSaysText, {why});
-    return false;
-  }
+  std::FILE* out = open_or_say(path.c_str(), "wb", error);
+  if (out == nullptr) return false;
   if (!write_whole_output(out, path.c_str(), bytes)) {
     append_text(error, kCannotWriteText, {path});
     return false;
@@ -119,7 +114,7 @@ bool is_storable(const StoredMessage& message) {
 
 FileMessages read_file_messages(const char* path) {
   FileMessages result;
-  std::FILE* file = open_to_read(path, result.said);
+  std::FILE* file = open_or_say(path, "rb", result.said);
   if (file == nullptr) return result;
   SysexInput input(file);
   InputStream& in = input.stream();
@@ -166,7 +161,7 @@ MessageToSend read_message_to_send(const char* path, bool warnings,
                                    std::optional<int> bank_number,
                                    std::optional<int> config_memory) {
   MessageToSend result;
-  std::FILE* file = open_to_read(path, result.said);
+  std::FILE* file = open_or_say(path, "rb", result.said);
   if (file == nullptr) return result;
   InputStream in = file_input(file);
   const std::span<const std::uint8_t> start = peek_bytes(in, 1);
@@ -209,7 +204,7 @@ MessageToSend read_message_to_send(const char* path, bool warnings,
   // A text: a configuration text is looked for first, from the start.
   const bool config = holds_config_text(in);
   std::fclose(file);
-  file = open_to_read(path, result.said);
+  file = open_or_say(path, "rb", result.said);
   if (file == nullptr) return result;
   InputStream text = file_input(file);
   if (config) {
@@ -301,13 +296,8 @@ bool can_write_received(const std::string& path, std::string& error) {
   std::error_code ignored;
   const bool existed = std::filesystem::exists(path, ignored);
   // Opened to append, an existing file is left as it is.
-  std::string why;
-  std::FILE* out = open_file(path.c_str(), "ab", &why);
-  if (out == nullptr) {
-    append_text(error, kCannotOpenText, {path});
-    append_text(error, kSystemSaysText, {why});
-    return false;
-  }
+  std::FILE* out = open_or_say(path.c_str(), "ab", error);
+  if (out == nullptr) return false;
   std::fclose(out);
   if (!existed) std::filesystem::remove(path, ignored);
   return true;
