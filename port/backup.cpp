@@ -35,11 +35,7 @@ BackupResult back_up(Port& port, Timekeeper& time, const TransferSettings& setti
       backup.failed_at = i;
       return backup;
     }
-    if (message.form == StoredMessage::Form::bank) {
-      if (const auto bank = bank_of_dump(backup.result.message)) message.bank = *bank;
-    } else if (const auto config = config_of_dump(backup.result.message)) {
-      message.config = *config;
-    }
+    message = with_dump(message, backup.result.message);
     status.message_done(kind->message_size());
   }
   return backup;

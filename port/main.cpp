@@ -349,18 +349,6 @@ bank::StoredMessage asked_for(const bank::PortOptions& options, int system_numbe
   return message;
 }
 
-// The message received, as its kind decodes it.
-bank::StoredMessage received_from(const bank::StoredMessage& asked,
-                                  const std::vector<std::uint8_t>& dump) {
-  bank::StoredMessage message = asked;
-  if (asked.form == bank::StoredMessage::Form::bank) {
-    if (const auto bank = bank::bank_of_dump(dump)) message.bank = *bank;
-  } else if (const auto config = bank::config_of_dump(dump)) {
-    message.config = *config;
-  }
-  return message;
-}
-
 int receive(const bank::PortOptions& options) {
   const int system_number = options.system_number.value_or(bank::kSystemOption.preset);
   std::string error;
@@ -383,7 +371,7 @@ int receive(const bank::PortOptions& options) {
     print_failure(result, options, system_number, noun_of(asked));
     return 1;
   }
-  if (!bank::write_received(options.file, received_from(asked, result.message), error)) {
+  if (!bank::write_received(options.file, bank::with_dump(asked, result.message), error)) {
     std::fwrite(error.data(), 1, error.size(), stderr);
     return 1;
   }

@@ -94,6 +94,16 @@ std::vector<std::uint8_t> dump_of(const StoredMessage& message) {
   return {dump.begin(), dump.end()};
 }
 
+StoredMessage with_dump(const StoredMessage& asked, std::span<const std::uint8_t> dump) {
+  StoredMessage message = asked;
+  if (asked.form == StoredMessage::Form::bank) {
+    if (const auto bank = bank_of_dump(dump)) message.bank = *bank;
+  } else if (const auto config = config_of_dump(dump)) {
+    message.config = *config;
+  }
+  return message;
+}
+
 std::unique_ptr<MessageKind> kind_of(const StoredMessage& message, ConfigRoute route) {
   if (message.form == StoredMessage::Form::bank)
     return std::make_unique<BankKind>(message.bank.bank_number);

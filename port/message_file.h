@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ struct StoredMessage {
 
 // Its dump, as its kind encodes it.
 std::vector<std::uint8_t> dump_of(const StoredMessage& message);
+
+// `asked` with the data of `dump`, a whole dump of its kind as a transfer
+// received it; `asked` as it is when the dump is none.
+StoredMessage with_dump(const StoredMessage& asked, std::span<const std::uint8_t> dump);
 
 // The kind that sends it or asks for it; a configuration memory by `route`.
 std::unique_ptr<MessageKind> kind_of(const StoredMessage& message,
