@@ -21,6 +21,7 @@
 #include "system/input_stream.h"
 #include "formats/config_dump.h"
 #include "formats/midi_writer.h"
+#include "formats/voice_kind.h"
 #include "options.h"
 #include "text/config_text.h"
 #include "text/text_compile.h"
@@ -42,6 +43,8 @@ constexpr std::string_view kMoreOptions =
     " -m   Write a Standard MIDI File (.mid) that sends the bank in timed packets\n"
     " -cN  Configuration memory N (1 - 20) for a configuration text; without it, the\n"
     "      current configuration\n"
+    " --voice N  Write voice N (1 - 48) alone, as the single voice the instrument plays\n"
+    "      at once; -iN its instrument (1 - 8, default 1)\n"
     " --help      Print this help\n"
     " --version   Print the version\n"
     "See text2syx(1).\n";
@@ -49,6 +52,8 @@ constexpr std::string_view kVersion = "text2syx %s\n";
 constexpr std::string_view kOutputIsInput = "Error: Output %s is the input file\n";
 constexpr std::string_view kBankOfConfig =
     "Error: %s is a configuration text: -b is for banks; give -cN to store it in memory N\n";
+constexpr std::string_view kVoiceOfConfig =
+    "Error: %s is a configuration text: --voice is for bank texts\n";
 constexpr std::string_view kConfigOfBank =
     "Error: %s is a bank text: -c is for configuration texts\n";
 
@@ -59,6 +64,13 @@ bank::BankState g_state;
 void print_as_is(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 // Writes `bytes` whole to the output, or says why not.
+// "-07" before the extension of a voice's derived name; nothing for a bank.
+std::string voice_suffix(const bank::ParsedOptions& options) {
+  if (!options.voice) return "";
+  const int n = *options.voice;
+  return {'-', static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)};
+}
+
 int write_output(const std::string& output_name, std::span<const std::uint8_t> bytes) {
   std::string why;
   std::FILE* output = bank::open_file(output_name.c_str(), "wb", &why);
@@ -118,6 +130,11 @@ int compile(const char* input_name, const std::string& output_name,
     return 1;
   }
   const bool config = is_config_text(input);
+  if (config && options.voice) {
+    std::fclose(input);
+    bank::print_text(stdout, kVoiceOfConfig, {input_name});
+    return kUsageError;
+  }
   if (config && options.bank_given) {
     std::fclose(input);
     bank::print_text(stdout, kBankOfConfig, {input_name});
@@ -150,6 +167,18 @@ int compile(const char* input_name, const std::string& output_name,
   }
 
   bank::build_bulk_dump(g_state);
+  if (options.voice) {
+    const bank::BankData bank = bank::packed_bank(g_state);
+    const bank::SingleVoice voice = bank::single_voice_message(
+        bank.voices[static_cast<std::size_t>(*options.voice - 1)], g_state.system_number,
+        options.instrument);
+    if (options.midi)
+      return write_output(output_name,
+                          bank::midi_file_of_packets(bank::VoiceKind(options.instrument)
+                                                         .packets(voice, g_state.system_number,
+                                                                  bank::kVoicePacketGapMs)));
+    return write_output(output_name, voice);
+  }
   if (options.midi)
     return write_output(output_name, bank::midi_file(g_state.message, g_state.system_number));
   return write_output(output_name, g_state.message);
@@ -185,7 +214,7 @@ int main(int argc, char** system_argv) {
   const std::string output_name =
       options.input_index + 1 < argc
           ? std::string(argv[options.input_index + 1])
-          : bank::derive_output_name(input_name, options.midi ? ".mid" : ".syx");
+          : bank::derive_output_name(input_name, voice_suffix(options) + (options.midi ? ".mid" : ".syx"));
   const int status = compile(input_name, output_name, options);
   if (status != kUsageError) return status;
   bank::print_text(stdout, kUsage, {program});

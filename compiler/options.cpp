@@ -36,6 +36,12 @@ ParsedOptions parse_options(int argc, const char* const* argv, BankState& state)
       parsed.help = true;
     } else if (std::strcmp(arg, "--version") == 0) {
       parsed.version = true;
+    } else if (std::strcmp(arg, "--voice") == 0) {
+      const char* number = i + 1 < argc ? argv[++i] : "";
+      parsed.voice = static_cast<int>(std::clamp<std::int64_t>(option_number(number), 1, kVoiceCount));
+    } else if (arg[1] == 'i') {
+      parsed.instrument = static_cast<int>(
+          std::clamp<std::int64_t>(option_number(arg + 2), 1, kInstrumentCount) - 1);
     } else if (arg[1] == 's') {
       state.system_number = static_cast<int>(
           std::clamp<std::int64_t>(option_number(arg + 2), 0, kSystemNumberCount - 1));

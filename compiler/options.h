@@ -20,13 +20,18 @@ struct ParsedOptions {
   // -cN: configuration memory N - 1 (N 1-20, clamped), for a
   // configuration text; the current configuration without it.
   std::optional<int> config_memory;
+  // --voice N: voice N (1-48, clamped) alone, as the single-voice message
+  // for instrument -iN (1-8, clamped; 1 without it), stored 0-7.
+  std::optional<int> voice;
+  int instrument = 0;
 };
 
 // Scans the arguments after the program name up to the first one that does
 // not begin with '-', which names the input. -sN sets the system number
 // (0-15, clamped), -bN the bank number (0 or 1; anything else is 0); the value
 // is the decimal number attached to the letter. -w asks for warnings, -m for
-// a MIDI file, -cN a configuration memory (1-20, clamped). Other
+// a MIDI file, -cN a configuration memory (1-20, clamped), --voice N (the
+// number is the next argument) one voice, -iN its instrument. Other
 // letters are skipped; the last of each option wins. Options after the input
 // name are not options.
 ParsedOptions parse_options(int argc, const char* const* argv, BankState& state);

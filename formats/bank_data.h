@@ -11,6 +11,9 @@
 
 namespace bank {
 
+// One voice's 64 bytes of voice data.
+using VoiceData = std::array<std::uint8_t, kVoiceDataSize>;
+
 struct BankData {
   int system_number = 0;
   int bank_number = 0;

@@ -9,6 +9,7 @@
 #include "formats/message_layout.h"
 #include "formats/message_reader.h"
 #include "formats/packet_schedule.h"
+#include "formats/voice_kind.h"
 
 namespace bank {
 
@@ -81,6 +82,11 @@ void InstrumentModel::take(std::span<const std::uint8_t> bytes, Clock::time_poin
   Clock::time_point at = first;
   for (const std::uint8_t byte : bytes) {
     if (is_real_time(byte)) continue;
+    if (message_.empty() && byte != kSysExStart) {
+      heard_channel_byte(byte, at);
+      at += per_byte;
+      continue;
+    }
     if (byte == kSysExStart) {
       if (at < answer_until_) ++spoken_over_;
       message_.clear();
@@ -163,6 +169,22 @@ void InstrumentModel::heard(Clock::time_point at) {
     }
     return;
   }
+  if (m.size() == kSingleVoiceSize && m[4] >= kSingleVoiceBase &&
+      m[4] < kSingleVoiceBase + kInstrumentCount && m[5] == 0 && m[6] == 0) {
+    InputStream in = memory_input(m);
+    const std::optional<MessageReading> reading = begin_message(in, kVoiceMessageReceived);
+    Block block;
+    if (reading) {
+      MessageReading voice = *reading;
+      if (read_next_block(in, voice, block).fault == BlockFault::none &&
+          block.data.size() == kVoiceDataSize) {
+        VoiceData data{};
+        std::copy(block.data.begin(), block.data.end(), data.begin());
+        buffers_[static_cast<std::size_t>(m[4] - kSingleVoiceBase)] = data;
+      }
+    }
+    return;
+  }
   if (m.size() == kConfigMessageSize && m[4] == 0 && (m[5] == 0x01 || m[5] == 0x02)) {
     heard_config(at);
     return;
@@ -189,6 +211,21 @@ void InstrumentModel::heard(Clock::time_point at) {
   std::copy_n(dump.bank.name_block.begin(), kNameLength, kept.name_block.begin());
   kept.voices = dump.bank.voices;
   ++dumps_stored_;
+}
+
+// Notes on and off, with running status; any other status byte ends it.
+void InstrumentModel::heard_channel_byte(std::uint8_t byte, Clock::time_point at) {
+  if (byte >= 0x80) {
+    running_status_ = (byte & 0xE0) == 0x80 ? byte : 0;  // 8n and 9n
+    channel_message_.clear();
+    return;
+  }
+  if (running_status_ == 0) return;
+  channel_message_.push_back(byte);
+  if (channel_message_.size() < 2) return;
+  const bool on = (running_status_ & 0xF0) == 0x90 && channel_message_[1] != 0;
+  notes_.push_back({at, running_status_ & 0x0F, channel_message_[0], on ? channel_message_[1] : 0});
+  channel_message_.clear();
 }
 
 void InstrumentModel::heard_config(Clock::time_point at) {

@@ -19,6 +19,9 @@
 //   written, with protect off, by its own dump (the one route) or by
 //   F0 43 75 0s 20 40 nn F7 at least a second after the current
 //   configuration's dump (the other), as the settings say it takes them;
+// - a single voice F0 43 75 0s 08+i 00 00 ... F7 goes into instrument i's
+//   buffer at once, whatever the memory protect; notes on and off (90 and
+//   80 status bytes, running status too) are recorded with their times;
 // - on demand: silence, a status message instead of the bank, active
 //   sensing inside its answers, damaged answers, an echo of every byte it
 //   gets, dropped dumps.
@@ -62,7 +65,6 @@ struct InstrumentSettings {
   bool stores_current_config = true;
 };
 
-using VoiceData = std::array<std::uint8_t, kVoiceDataSize>;
 
 // Voice data with the given name and every field of the standard lines set
 // from `seed`, so that voices differ from one another, with no value above
@@ -98,6 +100,17 @@ class InstrumentModel {
   const std::vector<Arrival>& arrivals() const { return arrivals_; }
   std::vector<std::uint8_t> received() const;
   const BankData& bank(int n) const { return banks_[static_cast<std::size_t>(n)]; }
+  // What instrument `i` (0-7) plays: the last single voice it got.
+  const std::optional<VoiceData>& buffer(int i) const {
+    return buffers_[static_cast<std::size_t>(i)];
+  }
+  struct Note {
+    Clock::time_point at;
+    int channel;   // 0-15
+    int key;
+    int velocity;  // 0: off
+  };
+  const std::vector<Note>& notes() const { return notes_; }
   // Memory `n` (0-19), or the current configuration.
   const ConfigData& config(int n) const {
     return n == kCurrentConfig ? current_ : configs_[static_cast<std::size_t>(n)];
@@ -113,6 +126,7 @@ class InstrumentModel {
   void heard(Clock::time_point at);
   void answer(std::vector<std::uint8_t> message, std::size_t damage_at, Clock::time_point at);
   void heard_config(Clock::time_point at);
+  void heard_channel_byte(std::uint8_t byte, Clock::time_point at);
 
   struct Piece {
     Clock::time_point at;
@@ -122,6 +136,10 @@ class InstrumentModel {
   std::vector<Arrival> arrivals_;
   std::array<BankData, 7> banks_{};
   ConfigData current_;
+  std::array<std::optional<VoiceData>, 8> buffers_{};
+  std::vector<Note> notes_;
+  std::vector<std::uint8_t> channel_message_;  // a note message being received
+  int running_status_ = 0;
   std::array<ConfigData, kConfigMemoryCount> configs_{};
   std::optional<Clock::time_point> current_dump_at_;  // when a current configuration came
   bool protect_ = true;

@@ -23,7 +23,9 @@
 #include "system/fixed_text.h"
 #include "lister/list_dump.h"
 #include "options.h"
+#include "audition.h"
 #include "backup.h"
+#include "file_watch.h"
 #include "store.h"
 #include "transfer.h"
 #include "virtual_instrument.h"
@@ -36,6 +38,7 @@ constexpr std::string_view kUsage =
     "       %s receive [options] PORT FILE\n"
     "       %s backup [options] PORT FILE\n"
     "       %s restore [options] PORT FILE\n"
+    "       %s audition [options] PORT FILE [VOICE]\n"
     "       %s ports\n"
     "       %s virtual\n";
 #ifdef _WIN32
@@ -91,6 +94,16 @@ constexpr std::string_view kNothingToRestore =
     "Error: %s holds nothing the instrument stores\n";
 constexpr std::string_view kStoredBefore = "Stored before it: %s\n";
 constexpr std::string_view kNothingStoredBefore = "Nothing was stored before it.\n";
+constexpr std::string_view kChannelUnknown =
+    "Warning: the current configuration did not come: instrument %d's MIDI channel is unknown\n";
+constexpr std::string_view kNoNotes =
+    "Warning: instrument %d has no notes in the current configuration and will not sound;\n"
+    "give it some in a configuration text sent with syxport send, or on the panel\n";
+constexpr std::string_view kNoteWithoutChannel =
+    "Error: --note needs instrument %d's MIDI channel, which the configuration did not give: "
+    "add --channel C\n";
+constexpr std::string_view kVoiceOfSingle =
+    "Error: %s holds a single voice: give no VOICE\n";
 constexpr std::string_view kNoAnswer = "Error: No answer from the instrument on %s\n";
 constexpr std::string_view kCheckAfterSend =
     "The %s may well have arrived: check that the instrument's MIDI OUT is connected to\n"
@@ -175,7 +188,7 @@ class StderrBackupStatus final : public bank::BackupStatus {
 };
 
 void print_usage(std::FILE* stream, const char* program) {
-  bank::print_text(stream, kUsage, {program, program, program, program, program, program});
+  bank::print_text(stream, kUsage, {program, program, program, program, program, program, program});
 }
 
 // The port opened, or its error printed.
@@ -472,6 +485,99 @@ int restore(const bank::PortOptions& options) {
   return bank::finish_standard_output() ? 0 : 1;
 }
 
+// A watch's lines as they come: each send on standard output, what a save
+// that does not read says on standard error.
+class PrintedReport final : public bank::AuditionReport {
+ public:
+  void sent(const std::string& line) override {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+  }
+  void said(const std::string& text) override {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+  }
+};
+
+int audition(const bank::PortOptions& options, const char* program) {
+  const bank::AuditionFile file = bank::read_audition_file(options.file.c_str());
+  std::fwrite(file.said.data(), 1, file.said.size(), stderr);
+  if (!file.ok) return 1;
+  if (file.single && options.voice) {
+    bank::print_text(stderr, kVoiceOfSingle, {options.file});
+    print_usage(stderr, program);
+    return 1;
+  }
+  bank::AuditionSettings settings;
+  settings.system_number = options.system_number.value_or(bank::kSystemOption.preset);
+  settings.instrument = options.instrument - 1;
+  settings.note = options.note;
+  settings.timeout = std::chrono::seconds(options.timeout_s);
+  const int number = options.voice.value_or(1);
+  const bank::VoiceData& voice = file.bank.voices[static_cast<std::size_t>(number - 1)];
+  StderrStatus status;
+  status.name("configuration");
+  bank::TransferResult result;
+  bool usage_error = false;
+  bool sounding = false;
+  const bool opened = on_port(
+      options, true, status, result,
+      [&](bank::Port& port, bank::Timekeeper& time, bank::TransferStatus& shown) {
+        bank::TransferResult asked;
+        const bank::InstrumentPlace place =
+            bank::find_instrument(port, time, settings, shown, asked);
+        std::optional<int> channel;
+        if (place.known) {
+          channel = place.channel;
+          if (place.notes == 0) bank::print_text(stderr, kNoNotes, {options.instrument});
+        } else {
+          if (asked.outcome == bank::Outcome::interrupted) return asked;
+          if (options.channel) channel = *options.channel - 1;
+          if (!options.channel) bank::print_text(stderr, kChannelUnknown, {options.instrument});
+        }
+        if (options.note && !channel) {
+          usage_error = true;
+          return bank::TransferResult{};
+        }
+        bank::TransferResult done;
+        const bank::PortResult sent =
+            bank::audition_voice(port, time, voice, settings, channel, sounding);
+        if (sent.state != bank::PortState::ok) {
+          done.outcome = sent.state == bank::PortState::cancelled ? bank::Outcome::interrupted
+                                                                  : bank::Outcome::port_error;
+          done.port_words = sent.words;
+          return done;
+        }
+        PrintedReport report;
+        report.sent(bank::sent_line(number, voice, settings, channel));
+        if (!options.watch) return done;
+        bank::PollingWatch watch(options.file, time);
+        const bank::PortResult watched = bank::keep_auditioning(
+            port, time, watch, options.file.c_str(),
+            file.single ? std::optional<int>(1) : options.voice, file, settings, channel, report,
+            sounding);
+        if (watched.state != bank::PortState::ok) {
+          done.outcome = bank::Outcome::port_error;
+          done.port_words = watched.words;
+        }
+        return done;
+      });
+  if (!opened) return 1;
+  if (usage_error) {
+    bank::print_text(stderr, kNoteWithoutChannel, {options.instrument});
+    print_usage(stderr, program);
+    return 1;
+  }
+  // Ctrl-C is the way out of a watch.
+  if (options.watch && result.outcome == bank::Outcome::interrupted)
+    result.outcome = bank::Outcome::done;
+  if (result.outcome != bank::Outcome::done) {
+    print_failure(result, options, settings.system_number, "voice");
+    return 1;
+  }
+  return bank::finish_standard_output() ? 0 : 1;
+}
+
 // Plays the instrument on a pseudo-terminal until an interrupt: its port's
 // path on standard output at once, for the other commands to be given.
 int virtual_instrument() {
@@ -543,6 +649,7 @@ int main(int argc, char** argv) {
     case bank::Verb::receive: return receive(*options);
     case bank::Verb::backup: return backup(*options);
     case bank::Verb::restore: return restore(*options);
+    case bank::Verb::audition: return audition(*options, program);
   }
   return 1;
 }

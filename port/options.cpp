@@ -22,7 +22,8 @@ constexpr std::string_view kNoOperands = "Error: %s takes no operand\n";
 constexpr std::string_view kNotFor = "Error: %s is not for %s\n";
 constexpr std::string_view kTwoKinds = "Error: -b and -c name two kinds of message: give one\n";
 constexpr std::string_view kUnknownVerb =
-    "Error: unknown command %s; give send, receive, backup, restore, ports or virtual\n";
+    "Error: unknown command %s; give send, receive, backup, restore, audition, ports or virtual\n";
+constexpr std::string_view kAuditionOperands = "Error: audition takes a PORT, a FILE and a VOICE or none\n";
 
 constexpr std::string_view kOptionsHelp =
     " -s N          System number N (%d - %d; send: default the file's, or %d)\n"
@@ -36,11 +37,17 @@ constexpr std::string_view kOptionsHelp =
     " --timeout S   Seconds of silence before the instrument's answer is given up\n"
     "               (%d - %d, default %d)\n"
     " --no-verify   send: do not read the bank back\n"
+    " -i N          audition: instrument N (%d - %d, default %d)\n"
+    " --note K      audition: play note K (%d - %d) after each send\n"
+    " --channel C   audition: MIDI channel C (%d - %d) where the configuration cannot\n"
+    "               be read\n"
+    " --watch       audition: send again after each save that changes the voice\n"
     " --help        Print this help\n"
     " --version     Print the version\n";
 
-constexpr const NumberOption* kNumberOptions[] = {&kSystemOption, &kBankOption, &kConfigOption,
-                                                  &kGapOption, &kTriesOption, &kTimeoutOption};
+constexpr const NumberOption* kNumberOptions[] = {
+    &kSystemOption, &kBankOption,       &kConfigOption, &kGapOption,    &kTriesOption,
+    &kTimeoutOption, &kInstrumentOption, &kNoteOption,   &kChannelOption};
 
 // A whole decimal number, and nothing else; a number too large for an int
 // is still one (and out of every range).
@@ -86,7 +93,9 @@ std::string options_help() {
                       kBankOption.high, kConfigOption.low, kConfigOption.high, kGapOption.low,
                       kGapOption.high, kGapOption.preset,
                       kTriesOption.low, kTriesOption.high, kTriesOption.preset, kTimeoutOption.low,
-                      kTimeoutOption.high, kTimeoutOption.preset});
+                      kTimeoutOption.high, kTimeoutOption.preset, kInstrumentOption.low,
+                      kInstrumentOption.high, kInstrumentOption.preset, kNoteOption.low,
+                      kNoteOption.high, kChannelOption.low, kChannelOption.high});
 }
 
 PortCommandLine parse_port_options(int argc, const char* const* argv) {
@@ -111,7 +120,8 @@ PortCommandLine parse_port_options(int argc, const char* const* argv) {
   } kTransfers[] = {{"send", Verb::send, kSend},
                     {"receive", Verb::receive, kReceive},
                     {"backup", Verb::backup, kBackup},
-                    {"restore", Verb::restore, kRestore}};
+                    {"restore", Verb::restore, kRestore},
+                    {"audition", Verb::audition, kAudition}};
   const auto* transfer = std::find_if(std::begin(kTransfers), std::end(kTransfers),
                                       [&](const auto& t) { return t.name == verb; });
   if (transfer == std::end(kTransfers)) return usage_error(kUnknownVerb, {verb});
@@ -134,6 +144,11 @@ PortCommandLine parse_port_options(int argc, const char* const* argv) {
       continue;
     }
     if (arg == "--help" || arg == "--version") return usage_error(kAlone, {arg, program, arg});
+    if (arg == "--watch") {
+      if (transfer->bit != kAudition) return usage_error(kNotFor, {arg, verb});
+      options.watch = true;
+      continue;
+    }
     if (arg == "-w" || arg == "--no-verify") {
       const unsigned verbs = arg == "-w" ? kSend | kRestore : kSend;
       if ((verbs & transfer->bit) == 0) return refused(arg, verbs);
@@ -161,8 +176,24 @@ PortCommandLine parse_port_options(int argc, const char* const* argv) {
     if (option == &kGapOption) options.gap_ms = number;
     if (option == &kTriesOption) options.tries = number;
     if (option == &kTimeoutOption) options.timeout_s = number;
+    if (option == &kInstrumentOption) options.instrument = number;
+    if (option == &kNoteOption) options.note = number;
+    if (option == &kChannelOption) options.channel = number;
   }
   if (options.bank_number && options.config_number) return usage_error(kTwoKinds);
+  if (transfer->bit == kAudition && operands.size() == 3) {
+    const std::optional<long long> whole = strict_number(operands[2]);
+    if (!whole)
+      return usage_error(kBadNumber, {kVoiceOperand.name, operands[2], kVoiceOperand.low,
+                                      kVoiceOperand.high});
+    if (*whole < kVoiceOperand.low || *whole > kVoiceOperand.high)
+      return usage_error(kOutOfRange, {kVoiceOperand.name, operands[2], kVoiceOperand.low,
+                                       kVoiceOperand.high});
+    options.voice = static_cast<int>(*whole);
+    operands.pop_back();
+  } else if (transfer->bit == kAudition && operands.size() != 2) {
+    return usage_error(kAuditionOperands);
+  }
   if (operands.size() != 2) return usage_error(kOperands, {verb});
   options.port = operands[0];
   options.file = operands[1];

@@ -3,6 +3,7 @@
 //   syxport receive [options] PORT FILE
 //   syxport backup [options] PORT FILE
 //   syxport restore [options] PORT FILE
+//   syxport audition [options] PORT FILE [VOICE]
 //   syxport ports
 //   syxport virtual (POSIX)
 //   syxport --help | --version
@@ -19,7 +20,17 @@
 
 namespace bank {
 
-enum class Verb { send, receive, backup, restore, ports, virtual_instrument, help, version };
+enum class Verb {
+  send,
+  receive,
+  backup,
+  restore,
+  audition,
+  ports,
+  virtual_instrument,
+  help,
+  version
+};
 
 // The verbs that take a PORT and a FILE, as bits: which of them an option
 // is for.
@@ -27,6 +38,7 @@ inline constexpr unsigned kSend = 1U << 0U;
 inline constexpr unsigned kReceive = 1U << 1U;
 inline constexpr unsigned kBackup = 1U << 2U;
 inline constexpr unsigned kRestore = 1U << 3U;
+inline constexpr unsigned kAudition = 1U << 4U;
 inline constexpr unsigned kEveryTransfer = kSend | kReceive | kBackup | kRestore;
 
 // The options that take a number: each one's range and default, in one
@@ -38,13 +50,18 @@ struct NumberOption {
   int preset;  // the default (for -s and -b, what is used without the file's)
   unsigned verbs;  // the verbs it is for
 };
-inline constexpr NumberOption kSystemOption{"-s", 0, 15, 0, kEveryTransfer};
+inline constexpr NumberOption kSystemOption{"-s", 0, 15, 0, kEveryTransfer | kAudition};
 inline constexpr NumberOption kBankOption{"-b", 0, 6, 0, kSend | kReceive};
 // 0 the current configuration, 1-20 a memory.
 inline constexpr NumberOption kConfigOption{"-c", 0, 20, 0, kSend | kReceive};
 inline constexpr NumberOption kGapOption{"--gap", 20, 10000, 160, kSend | kRestore};
 inline constexpr NumberOption kTriesOption{"--tries", 1, 10, 3, kEveryTransfer};
-inline constexpr NumberOption kTimeoutOption{"--timeout", 1, 60, 5, kEveryTransfer};
+inline constexpr NumberOption kTimeoutOption{"--timeout", 1, 60, 5, kEveryTransfer | kAudition};
+inline constexpr NumberOption kInstrumentOption{"-i", 1, 8, 1, kAudition};
+inline constexpr NumberOption kNoteOption{"--note", 0, 127, 60, kAudition};
+inline constexpr NumberOption kChannelOption{"--channel", 1, 16, 1, kAudition};
+// The voice operand of audition.
+inline constexpr NumberOption kVoiceOperand{"VOICE", 1, 48, 1, kAudition};
 
 struct PortOptions {
   Verb verb = Verb::help;
@@ -58,6 +75,11 @@ struct PortOptions {
   int tries = kTriesOption.preset;
   int timeout_s = kTimeoutOption.preset;  // --timeout: seconds of silence
   bool verify = true;                     // --no-verify (send) clears it
+  int instrument = kInstrumentOption.preset;  // -i (audition)
+  std::optional<int> note;                    // --note
+  std::optional<int> channel;                 // --channel, 1-16
+  bool watch = false;                         // --watch
+  std::optional<int> voice;                   // audition's VOICE
 };
 
 struct PortCommandLine {

@@ -558,7 +558,15 @@ TEST(Port, CommandLineValuesAreStrictAndSayWhy) {
       {{"receive", "p", "f", "g"}, "Error: receive takes a PORT and a FILE\n"},
       {{"ports", "extra"}, "Error: ports takes no operand\n"},
       {{"fetch", "p", "f"},
-       "Error: unknown command fetch; give send, receive, backup, restore, ports or virtual\n"},
+       "Error: unknown command fetch; give send, receive, backup, restore, audition, ports or "
+       "virtual\n"},
+      {{"audition", "-i", "3", "--note", "60", "--watch", "p", "f", "48"}, ""},
+      {{"audition", "p", "f", "49"}, "Error: VOICE 49" + range + "1 to 48\n"},
+      {{"audition", "p", "f", "7x"}, "Error: VOICE 7x is not a whole number from 1 to 48\n"},
+      {{"audition", "p"}, "Error: audition takes a PORT, a FILE and a VOICE or none\n"},
+      {{"audition", "--channel", "17", "p", "f"}, "Error: --channel 17" + range + "1 to 16\n"},
+      {{"send", "--watch", "p", "f"}, "Error: --watch is not for send\n"},
+      {{"receive", "-i2", "p", "f"}, "Error: -i is not for receive\n"},
       {{"virtual", "p"}, "Error: virtual takes no operand\n"},
   };
   // clang-format on
