@@ -129,6 +129,17 @@ class DevicePort final : public Port {
   }
 
   PortResult send(std::span<const std::uint8_t> bytes) override {
+    // A channel message (a note on or off) goes as a short message: a long
+    // one is for System Exclusive data.
+    if (bytes.size() >= 2 && bytes.size() <= 3 && bytes[0] >= 0x80 && bytes[0] < 0xF0) {
+      DWORD packed = bytes[0] | static_cast<DWORD>(bytes[1]) << 8U;
+      if (bytes.size() == 3) packed |= static_cast<DWORD>(bytes[2]) << 16U;
+      const Clock::time_point handed = Clock::now();
+      const MMRESULT result = ::midiOutShortMsg(out_, packed);
+      if (result != MMSYSERR_NOERROR) return port_failure(output_words(result));
+      wire_until_ = std::max(wire_until_, handed) + std::chrono::microseconds(320 * bytes.size());
+      return {};
+    }
     // Bytes asked for after a cancel (the F7 that closes a message cut
     // short) still go, waited for without it.
     const bool cancellable = !cancel_.cancelled();

@@ -11,6 +11,8 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +23,7 @@
 #include "dump_fixtures.h"
 #include "system/input_stream.h"
 #include "formats/bank_kind.h"
+#include "formats/field_layout.h"
 #include "formats/midi_writer.h"
 #include "formats/packet_schedule.h"
 #include "lister/list_dump.h"
@@ -29,6 +32,8 @@
 #include "port/cancel.h"
 #include "port/device.h"
 #include "port/options.h"
+#include "port/audition.h"
+#include "port/file_watch.h"
 #include "port/store.h"
 #include "port/transfer.h"
 #include "run_program.h"
@@ -284,6 +289,166 @@ TEST(Transfer, ConfigurationsGoByTheRouteTheInstrumentTakes) {
   EXPECT_EQ(bench.status.warnings,
             "Warning: the configuration from the instrument is damaged (Checksum error..); "
             "requesting it again\n");
+}
+
+// A watch the test drives: each save writes the next text of the file.
+class ScriptedWatch final : public bank::FileWatch {
+ public:
+  ScriptedWatch(std::string path, std::vector<std::string> saves)
+      : path_(std::move(path)), saves_(std::move(saves)) {}
+  bool next_save() override {
+    if (next_ == saves_.size()) return false;  // as an interrupt ends a watch
+    testing_support::write_file(path_, saves_[next_++]);
+    return true;
+  }
+
+ private:
+  std::string path_;
+  std::vector<std::string> saves_;
+  std::size_t next_ = 0;
+};
+
+class RecordedReport final : public bank::AuditionReport {
+ public:
+  void sent(const std::string& line) override { lines += line; }
+  void said(const std::string& text) override { lines += text; }
+  std::string lines;
+};
+
+// `text` with value `column` (from 0) of the `keyword` line of voice `voice`
+// set to `value`.
+std::string with_value(std::string text, int voice, const std::string& keyword, int column,
+                       int value) {
+  char header[8];
+  std::snprintf(header, sizeof header, "@%02d:", voice);
+  const std::size_t line = text.find("\n" + keyword, text.find(header)) + 1 + keyword.size();
+  std::size_t at = line;
+  for (int c = 0; c <= column; ++c) at = text.find_first_not_of(' ', text.find(' ', at));
+  char digits[4];
+  std::snprintf(digits, sizeof digits, "%03d", value);
+  return text.replace(at, 3, digits);
+}
+
+// A voice heard: the instrument's channel and notes from its current
+// configuration, the voice into its buffer, the test note; and a watch
+// that sends again what each save changed.
+TEST(Audition, SendsWhatTheSaveChangedOnTheInstrumentsChannel) {
+  Bench bench(InstrumentSettings{.bytes_per_second = 0});
+  bank::AuditionSettings settings;
+  settings.instrument = 2;
+  settings.note = 60;
+  bank::TransferResult asked;
+  const bank::InstrumentPlace place =
+      bank::find_instrument(bench.port, bench.clock, settings, bench.status, asked);
+  const auto& current = bench.model.config(bank::kCurrentConfig).bytes;
+  ASSERT_TRUE(place.known);
+  EXPECT_EQ(place.channel, current[32 + 2 * 16 + 1] & 0x0F);
+  EXPECT_EQ(place.notes, current[32 + 2 * 16]);
+  Bench silent(InstrumentSettings{.silent = true});
+  EXPECT_FALSE(bank::find_instrument(silent.port, silent.clock, settings, silent.status, asked)
+                   .known);
+
+  const std::string dir = testing_support::make_temp_dir();
+  const std::string file = dir + "/bank.txt";
+  const std::string first = testing_support::read_file(EXAMPLE_TEXT_PATH);
+  testing_support::write_file(file, first);
+  const bank::AuditionFile start = bank::read_audition_file(file.c_str());
+  ASSERT_TRUE(start.ok) << start.said;
+  bool sounding = false;
+  const auto before = bench.clock.now();
+  ASSERT_EQ(bank::audition_voice(bench.port, bench.clock, start.bank.voices[6], settings,
+                                 place.channel, sounding)
+                .state,
+            bank::PortState::ok);
+  EXPECT_EQ(bench.model.buffer(2), start.bank.voices[6]);
+  const auto& notes = bench.model.notes();
+  ASSERT_EQ(notes.size(), 2U);
+  EXPECT_EQ(notes[0].key, 60);
+  EXPECT_EQ(notes[0].velocity, 100);
+  EXPECT_EQ(notes[0].channel, place.channel);
+  EXPECT_EQ(notes[1].velocity, 0);
+  EXPECT_GE(ms(notes[1].at - notes[0].at).count(), 500);
+  EXPECT_FALSE(sounding);
+  EXPECT_GE(ms(bench.clock.now() - before).count(), 500);
+
+  // A save that changes a value, a broken one, one that changes two
+  // voices, one that changes none.
+  const std::string tl = with_value(first, 5, "OP2:", 1, 99);
+  const std::string two = with_value(with_value(tl, 12, "FNC:", 1, 77), 9, "VOI:", 2, 13);
+  settings.note.reset();
+  RecordedReport report;
+  ScriptedWatch watch(file, {tl, "FB-01:x\n@1: A\nLFO: 1 2\n", two, two});
+  EXPECT_EQ(bank::keep_auditioning(bench.port, bench.clock, watch, file.c_str(), std::nullopt,
+                                   start, settings, place.channel, report, sounding)
+                .state,
+            bank::PortState::ok);
+  const bank::AuditionFile last = bank::read_audition_file(file.c_str());
+  const std::string channel = std::to_string(place.channel + 1);
+  EXPECT_EQ(report.lines,
+            "Voice 5 \"" + std::string(last.bank.voices[4].begin(), last.bank.voices[4].begin() + 7) +
+                "\" sent to instrument 3 (MIDI channel " + channel + "): OP2 TL " +
+                std::to_string(bank::unpack_field(
+                    bank::operator_data(std::span<const std::uint8_t, 64>(start.bank.voices[4]), 1),
+                    bank::operator_field_layout(bank::OperatorField::TL))) +
+                " -> 99\n"
+                "Error in line 3: LFO definition is wrong\n"
+                "Voice 9 \"" + std::string(last.bank.voices[8].begin(), last.bank.voices[8].begin() + 7) +
+                "\" sent to instrument 3 (MIDI channel " + channel + "): TRANS " +
+                std::to_string(bank::unpack_field(start.bank.voices[8],
+                                                  bank::voice_field_layout(bank::VoiceField::TRANS))) +
+                " -> 13; voice 12 changed too\n");
+  EXPECT_EQ(bench.model.buffer(2), last.bank.voices[8]);
+  EXPECT_EQ(bench.model.notes().size(), 2U);  // no note asked for
+  testing_support::remove_tree(dir);
+
+  bank::VoiceData more = start.bank.voices[0];
+  for (const std::size_t byte : {20U, 28U, 36U, 44U, 52U}) more[byte] ^= 0x01;
+  EXPECT_EQ(bank::voice_changes(start.bank.voices[0], more, 2).find(" and 3 more"),
+            bank::voice_changes(start.bank.voices[0], more, 2).size() - 11);
+}
+
+// A clock whose waits end at once, with what the test does to the file
+// while each wait lasts.
+class ScriptedTime final : public bank::Timekeeper {
+ public:
+  explicit ScriptedTime(std::vector<std::function<void()>> during) : during_(std::move(during)) {}
+  bank::Clock::time_point now() override { return now_; }
+  bool wait_until(bank::Clock::time_point deadline) override {
+    if (waits_ == during_.size()) return false;  // an interrupt
+    if (during_[waits_]) during_[waits_]();
+    ++waits_;
+    now_ = std::max(now_, deadline);
+    return true;
+  }
+  std::size_t waits_ = 0;
+
+ private:
+  std::vector<std::function<void()>> during_;
+  bank::Clock::time_point now_{};
+};
+
+// A save is seen once the file has stopped changing, through an editor's
+// rename and a file deleted and written again.
+TEST(Audition, TheWatchSeesEachSaveOnceItIsWhole) {
+  const std::string dir = testing_support::make_temp_dir();
+  const std::string file = dir + "/bank.txt";
+  testing_support::write_file(file, "one");
+  const auto write = [&](const std::string& bytes) {
+    return [&file, bytes] { testing_support::write_file(file, bytes); };
+  };
+  const auto rename_over = [&] {
+    testing_support::write_file(dir + "/new", "three, renamed over");
+    std::filesystem::rename(dir + "/new", file);
+  };
+  const auto remove = [&] { std::filesystem::remove(file); };
+  ScriptedTime time({nullptr, write("tw"), write("two, written in two goes"), nullptr,
+                     rename_over, nullptr, remove, nullptr, write("four"), nullptr});
+  bank::PollingWatch watch(file, time);
+  std::vector<std::string> seen;
+  while (watch.next_save()) seen.push_back(testing_support::read_file(file));
+  EXPECT_EQ(seen, (std::vector<std::string>{"two, written in two goes", "three, renamed over",
+                                            "four"}));
+  testing_support::remove_tree(dir);
 }
 
 // The silence that ends the wait for an answer is silence in System

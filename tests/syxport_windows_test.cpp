@@ -219,6 +219,26 @@ TEST_F(SyxportWindows, SendAgainstTheInstrumentAndTheSystem) {
   }
 }
 
+// A voice into an instrument's buffer and its test note: the request for
+// the current configuration, the single voice as a long message, the note
+// on and, half a second later, off, as short messages.
+TEST_F(SyxportWindows, AuditionSendsTheVoiceAndItsNote) {
+  Logged log;
+  const RunResult r =
+      run({"audition", "-i", "2", "--note", "64", kPort, kExample, "7"}, "need=0,rate=0", &log);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, 9), "Voice 7 \"");
+  ASSERT_EQ(log.messages.size(), 4U) << r.err;
+  EXPECT_EQ(log.messages[1].size(), 139U);
+  EXPECT_EQ(log.messages[1][4], 0x09);  // instrument 2
+  const std::uint8_t channel = bank::sample_config(bank::kCurrentConfig).bytes[49] & 0x0F;
+  EXPECT_EQ(log.messages[2], (std::vector<std::uint8_t>{static_cast<std::uint8_t>(0x90 | channel),
+                                                         64, 100}));
+  EXPECT_EQ(log.messages[3], (std::vector<std::uint8_t>{static_cast<std::uint8_t>(0x80 | channel),
+                                                         64, 0}));
+  EXPECT_GE(log.at_us[3] - log.at_us[2], 500000);
+}
+
 TEST_F(SyxportWindows, ReceivesEveryBankInTheFormTheNameAsksAndListsThePort) {
   const char* names[] = {"bank.syx", "bank.mid", "bank.txt"};
   for (int n = 0; n <= 6; ++n) {

@@ -416,6 +416,27 @@ MMRESULT WINAPI midiOutLongMsg(HMIDIOUT handle, LPMIDIHDR header, UINT size) {
   return MMSYSERR_NOERROR;
 }
 
+// A short message goes on the cable once what is before it has gone.
+MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message) {
+  Device& d = device();
+  const std::lock_guard lock(d.mutex_);
+  if (handle != out_handle() || !d.out_open_) return misuse("midiOutShortMsg", MMSYSERR_INVALHANDLE);
+  const auto status = static_cast<std::uint8_t>(message & 0xFFU);
+  if (status < 0x80 || status >= 0xF0) return misuse("midiOutShortMsg", MMSYSERR_INVALPARAM);
+  const std::size_t size = (status & 0xE0U) == 0xC0U ? 2 : 3;  // Cn and Dn carry one byte
+  std::vector<std::uint8_t> bytes{status, static_cast<std::uint8_t>(message >> 8U & 0x7FU),
+                                  static_cast<std::uint8_t>(message >> 16U & 0x7FU)};
+  bytes.resize(size);
+  const Clock::time_point start = std::max(Clock::now(), d.cable_free_);
+  d.cable_free_ = start + kPerByte * static_cast<int>(size);
+  if (d.copies())
+    d.cable_.push_back({start, bytes});
+  else
+    d.put_on_cable(bytes, start);
+  d.wake_.notify_all();
+  return MMSYSERR_NOERROR;
+}
+
 MMRESULT WINAPI midiOutReset(HMIDIOUT handle) {
   Device& d = device();
   std::deque<MIDIHDR*> returned;
