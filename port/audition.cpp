@@ -52,17 +52,17 @@ InstrumentPlace find_instrument(Port& port, Timekeeper& time, const AuditionSett
   return place;
 }
 
-PortResult audition_voice(Port& port, Timekeeper& time, const VoiceData& voice,
-                          const AuditionSettings& settings, std::optional<int> channel,
-                          bool& sounding) {
-  const SingleVoice message =
-      single_voice_message(voice, settings.system_number, settings.instrument);
-  PortResult sent = port.send(message);
-  if (sent.state != PortState::ok || !settings.note || !channel) return sent;
+PortResult send_voice(Port& port, const VoiceData& voice, const AuditionSettings& settings) {
+  return port.send(single_voice_message(voice, settings.system_number, settings.instrument));
+}
+
+PortResult play_test_note(Port& port, Timekeeper& time, const AuditionSettings& settings,
+                          std::optional<int> channel, bool& sounding) {
+  if (!settings.note || !channel) return {};
   const std::array<std::uint8_t, 3> on{static_cast<std::uint8_t>(kNoteOn | *channel),
                                        static_cast<std::uint8_t>(*settings.note & 0x7F),
                                        kTestVelocity};
-  sent = port.send(on);
+  const PortResult sent = port.send(on);
   if (sent.state != PortState::ok) return sent;
   sounding = true;
   const bool waited = time.wait_until(time.now() + kTestNoteLength);
@@ -187,13 +187,15 @@ PortResult keep_auditioning(Port& port, Timekeeper& time, FileWatch& watch, cons
     }
     const int n = changed.front();
     const auto index = static_cast<std::size_t>(n - 1);
-    const PortResult sent =
-        audition_voice(port, time, now.bank.voices[index], settings, channel, sounding);
+    const PortResult sent = send_voice(port, now.bank.voices[index], settings);
     if (sent.state != PortState::ok) return sent.state == PortState::cancelled ? PortResult{} : sent;
     report.sent(sent_line(n, now.bank.voices[index], settings, channel,
                           voice_changes(last.bank.voices[index], now.bank.voices[index]),
                           {changed.begin() + 1, changed.end()}));
     last = now;
+    const PortResult played = play_test_note(port, time, settings, channel, sounding);
+    if (played.state != PortState::ok)
+      return played.state == PortState::cancelled ? PortResult{} : played;
   }
   return {};
 }

@@ -42,12 +42,14 @@ InstrumentPlace find_instrument(Port& port, Timekeeper& time, const AuditionSett
 inline constexpr int kTestVelocity = 100;
 inline constexpr std::chrono::milliseconds kTestNoteLength{500};
 
-// Sends `voice` into the instrument's buffer and, when a note is asked for
-// and `channel` (0-15) is given, plays it. `sounding` is set while the
-// note is on, so that an interrupt can release it.
-PortResult audition_voice(Port& port, Timekeeper& time, const VoiceData& voice,
-                          const AuditionSettings& settings, std::optional<int> channel,
-                          bool& sounding);
+// Sends `voice` into the instrument's buffer.
+PortResult send_voice(Port& port, const VoiceData& voice, const AuditionSettings& settings);
+
+// Plays the test note, when one is asked for and `channel` (0-15) is
+// known. `sounding` is set while the note is on, so that an interrupt can
+// release it; an interrupt in the note releases it and ends the wait.
+PortResult play_test_note(Port& port, Timekeeper& time, const AuditionSettings& settings,
+                          std::optional<int> channel, bool& sounding);
 
 // Releases a sounding test note.
 PortResult release_note(Port& port, const AuditionSettings& settings, int channel);

@@ -12,13 +12,13 @@ std::filesystem::path from_utf8(const std::string& name) {
 
 }  // namespace
 
-PollingWatch::PollingWatch(std::string path, Timekeeper& time)
-    : path_(std::move(path)), time_(time), last_(look()) {}
+PollingWatch::PollingWatch(std::string path, Timekeeper& time, const FileState& since)
+    : path_(std::move(path)), time_(time), last_(since) {}
 
-PollingWatch::Seen PollingWatch::look() const {
-  Seen seen;
+FileState file_state(const std::string& name) {
+  FileState seen;
   std::error_code error;
-  const std::filesystem::path path = from_utf8(path_);
+  const std::filesystem::path path = from_utf8(name);
   seen.written = std::filesystem::last_write_time(path, error);
   if (error) return seen;
   seen.size = std::filesystem::file_size(path, error);
@@ -29,12 +29,12 @@ PollingWatch::Seen PollingWatch::look() const {
 bool PollingWatch::next_save() {
   for (;;) {
     if (!time_.wait_until(time_.now() + kWatchPoll)) return false;
-    Seen now = look();
+    FileState now = file_state(path_);
     if (now == last_ || !now.exists) continue;
     // Changed: read once it has stayed so for a moment.
     for (;;) {
       if (!time_.wait_until(time_.now() + kWatchSettle)) return false;
-      const Seen again = look();
+      const FileState again = file_state(path_);
       if (again == now) break;
       now = again;
     }

@@ -27,26 +27,28 @@ class FileWatch {
 inline constexpr std::chrono::milliseconds kWatchPoll{10};
 inline constexpr std::chrono::milliseconds kWatchSettle{30};
 
+// What a look at a file sees.
+struct FileState {
+  bool exists = false;
+  std::filesystem::file_time_type written{};
+  std::uintmax_t size = 0;
+  bool operator==(const FileState&) const = default;
+};
+FileState file_state(const std::string& path);
+
 // A watch that looks at the file's status every kWatchPoll on `time`: the
 // same code on every system, and no handle on the file, so an editor may
-// delete it and write it again.
+// delete it and write it again. `since` is the file as it was when it was
+// last read: a save after that is the first one seen.
 class PollingWatch final : public FileWatch {
  public:
-  PollingWatch(std::string path, Timekeeper& time);
+  PollingWatch(std::string path, Timekeeper& time, const FileState& since);
   bool next_save() override;
 
  private:
-  struct Seen {
-    bool exists = false;
-    std::filesystem::file_time_type written{};
-    std::uintmax_t size = 0;
-    bool operator==(const Seen&) const = default;
-  };
-  Seen look() const;
-
   std::string path_;
   Timekeeper& time_;
-  Seen last_;
+  FileState last_;
 };
 
 }  // namespace bank

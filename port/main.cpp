@@ -500,6 +500,8 @@ class PrintedReport final : public bank::AuditionReport {
 };
 
 int audition(const bank::PortOptions& options, const char* program) {
+  // As the file is read: a save from then on is the watch's first.
+  const bank::FileState read_as = bank::file_state(options.file);
   const bank::AuditionFile file = bank::read_audition_file(options.file.c_str());
   std::fwrite(file.said.data(), 1, file.said.size(), stderr);
   if (!file.ok) return 1;
@@ -540,18 +542,22 @@ int audition(const bank::PortOptions& options, const char* program) {
           return bank::TransferResult{};
         }
         bank::TransferResult done;
-        const bank::PortResult sent =
-            bank::audition_voice(port, time, voice, settings, channel, sounding);
-        if (sent.state != bank::PortState::ok) {
-          done.outcome = sent.state == bank::PortState::cancelled ? bank::Outcome::interrupted
-                                                                  : bank::Outcome::port_error;
-          done.port_words = sent.words;
+        const auto failed = [&done](const bank::PortResult& port_said) {
+          done.outcome = port_said.state == bank::PortState::cancelled
+                             ? bank::Outcome::interrupted
+                             : bank::Outcome::port_error;
+          done.port_words = port_said.words;
           return done;
-        }
+        };
+        const bank::PortResult sent = bank::send_voice(port, voice, settings);
+        if (sent.state != bank::PortState::ok) return failed(sent);
         PrintedReport report;
         report.sent(bank::sent_line(number, voice, settings, channel));
+        const bank::PortResult played =
+            bank::play_test_note(port, time, settings, channel, sounding);
+        if (played.state != bank::PortState::ok) return failed(played);
         if (!options.watch) return done;
-        bank::PollingWatch watch(options.file, time);
+        bank::PollingWatch watch(options.file, time, read_as);
         const bank::PortResult watched = bank::keep_auditioning(
             port, time, watch, options.file.c_str(),
             file.single ? std::optional<int>(1) : options.voice, file, settings, channel, report,

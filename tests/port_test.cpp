@@ -356,9 +356,9 @@ TEST(Audition, SendsWhatTheSaveChangedOnTheInstrumentsChannel) {
   ASSERT_TRUE(start.ok) << start.said;
   bool sounding = false;
   const auto before = bench.clock.now();
-  ASSERT_EQ(bank::audition_voice(bench.port, bench.clock, start.bank.voices[6], settings,
-                                 place.channel, sounding)
-                .state,
+  ASSERT_EQ(bank::send_voice(bench.port, start.bank.voices[6], settings).state,
+            bank::PortState::ok);
+  ASSERT_EQ(bank::play_test_note(bench.port, bench.clock, settings, place.channel, sounding).state,
             bank::PortState::ok);
   EXPECT_EQ(bench.model.buffer(2), start.bank.voices[6]);
   const auto& notes = bench.model.notes();
@@ -443,7 +443,7 @@ TEST(Audition, TheWatchSeesEachSaveOnceItIsWhole) {
   const auto remove = [&] { std::filesystem::remove(file); };
   ScriptedTime time({nullptr, write("tw"), write("two, written in two goes"), nullptr,
                      rename_over, nullptr, remove, nullptr, write("four"), nullptr});
-  bank::PollingWatch watch(file, time);
+  bank::PollingWatch watch(file, time, bank::file_state(file));
   std::vector<std::string> seen;
   while (watch.next_save()) seen.push_back(testing_support::read_file(file));
   EXPECT_EQ(seen, (std::vector<std::string>{"two, written in two goes", "three, renamed over",

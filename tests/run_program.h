@@ -33,6 +33,9 @@ struct RunResult {
 struct RunOptions {
   std::string stdin_path;         // empty: the null device
   std::string stdout_path;        // empty: captured into RunResult::out
+  // Where standard error goes as it is written (POSIX only), read back into
+  // RunResult::err at the end; empty: a file of the run's own.
+  std::string stderr_path;
   std::string working_directory;  // empty: the test's own
   long file_size_limit = -1;      // bytes the child may write to a file; -1: no limit (POSIX only)
   bool stdout_refuses = false;    // standard output fails every write

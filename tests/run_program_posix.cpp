@@ -18,7 +18,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
   const std::string out_path = options.stdout_refuses        ? std::string("/dev/full")
                                : options.stdout_path.empty() ? dir + "/out"
                                                              : options.stdout_path;
-  const std::string err_path = dir + "/err";
+  const std::string err_path = options.stderr_path.empty() ? dir + "/err" : options.stderr_path;
 
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
@@ -61,7 +61,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
   if (captured) result.out = read_file(out_path);
   result.raw_out = result.out;
   result.err = read_file(err_path);
-  ::unlink(err_path.c_str());
+  if (options.stderr_path.empty()) ::unlink(err_path.c_str());
   if (captured) ::unlink(out_path.c_str());
   ::rmdir(dir.c_str());
   return result;

@@ -203,6 +203,51 @@ TEST_F(SyxportCli, ABackupRestoresTheWholeInstrument) {
   }
 }
 
+// A watch as a process: the first send, an edit sent with what changed, a
+// broken save that sends nothing, and Ctrl-C in a sounding note, which is
+// released before the program ends with status 0.
+TEST_F(SyxportCli, AuditionWatchesTheFileUntilCtrlC) {
+  VirtualInstrument instrument(InstrumentSettings{.bytes_per_second = 0});
+  const std::string file = path("bank.txt");
+  std::string text = testing_support::read_file(kExample);
+  testing_support::write_file(file, text);
+  const auto buffer_is = [&instrument](const std::string& name) {
+    return instrument.wait_for(
+        [&name](const auto& m) {
+          return m.buffer(0) && std::string(m.buffer(0)->begin(), m.buffer(0)->begin() + 7) == name;
+        },
+        10s);
+  };
+  testing_support::RunOptions options;
+  options.stderr_path = path("err");
+  options.while_running = [&](int pid) {
+    EXPECT_TRUE(buffer_is("GrandPn"));
+    text.replace(text.find("@01: GrandPn"), 12, "@01: Grand2 ");
+    testing_support::write_file(file, text);
+    EXPECT_TRUE(buffer_is("Grand2 "));
+    testing_support::write_file(file, "@1: A\nLFO: 1\n");
+    // The broken save is read once its note has ended; then one more
+    // edit, and Ctrl-C while its note sounds.
+    for (int i = 0; i < 1000 && testing_support::read_file(options.stderr_path).empty(); ++i)
+      std::this_thread::sleep_for(10ms);
+    text.replace(text.find("@01: Grand2"), 12, "@01: Grand3 ");
+    testing_support::write_file(file, text);
+    EXPECT_TRUE(buffer_is("Grand3 "));
+    instrument.wait_for([](const auto& m) { return m.notes().size() == 5; }, 10s);
+    ::kill(pid, SIGINT);
+  };
+  const RunResult r = testing_support::run_program(
+      kSyxport, {"audition", "--watch", "--note", "60", instrument.port(), file}, options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Voice 1 \"GrandPn\" sent to instrument 1"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("): name \"GrandPn\" -> \"Grand2 \"\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("): name \"Grand2 \" -> \"Grand3 \"\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "Error in line 2: LFO definition is wrong\n");
+  const auto notes = instrument.look([](const auto& m) { return m.notes(); });
+  ASSERT_FALSE(notes.empty());
+  EXPECT_EQ(notes.back().velocity, 0);  // released
+}
+
 TEST_F(SyxportCli, FailuresSayWhyLeaveNoFileAndRestoreTheTerminal) {
   testing_support::write_file(path("faulty.txt"), "@1: A\nLFO: 1\n");
   testing_support::write_file(path("regular"), "");
