@@ -172,6 +172,27 @@ TEST_F(CompilerCli, ConfigurationTextsCompileToTheirDump) {
   EXPECT_EQ(compile({"setup.txt"}).out, "Error: IN8 definition is missing\n");
 }
 
+// One voice alone: the single voice for an instrument, named after the
+// input and the voice; listed by syx2text --all and compiled back, the
+// same 139 bytes.
+TEST_F(CompilerCli, AVoiceAloneIsTheSingleVoiceAndComesBack) {
+  RunResult r = compile({"--voice", "7", "-i3", "-s2", "bank.txt"});
+  ASSERT_EQ(r.status, 0) << r.out;
+  const std::string voice = read_file(path("bank-07.syx"));
+  ASSERT_EQ(voice.size(), 139U);
+  EXPECT_EQ(voice.substr(0, 9), std::string("\xF0\x43\x75\x02\x0A\x00\x00\x01\x00", 9));
+  const RunResult listed = testing_support::run_program(SYX2TEXT_PATH, {"--all", path("bank-07.syx")});
+  ASSERT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.out.substr(0, listed.out.find('\n')),
+            "# Message 1 at byte 0: single voice, system 2, instrument 2");
+  write_file(path("one.txt"), listed.out);
+  r = compile({"--voice", "1", "-i3", "-s2", "one.txt", "one.syx"});
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(read_file(path("one.syx")) == voice);
+  EXPECT_EQ(compile({"--voice", "7", "-m", "bank.txt"}).status, 0);
+  EXPECT_EQ(read_file(path("bank-07.mid")).substr(0, 4), "MThd");
+}
+
 TEST_F(CompilerCli, FailedWritesAreReportedAndPartialFilesRemoved) {
   SKIP_ON_WINDOWS("no device that refuses writes, no file-size limit");
   RunResult r = compile({"bank.txt", "/dev/full"});
