@@ -9,6 +9,7 @@
 #include "formats/field_layout.h"
 #include "formats/header.h"
 #include "formats/packet_schedule.h"
+#include "formats/voice_kind.h"
 
 namespace testing_support {
 
@@ -54,19 +55,8 @@ std::string voice_ram_dump(const std::vector<std::uint8_t>& bank_dump, int syste
 }
 
 std::string single_voice(const VoiceData& voice, int system_number, int instrument) {
-  std::string bytes{'\xF0',
-                    '\x43',
-                    '\x75',
-                    static_cast<char>(system_number),
-                    static_cast<char>(0x08 + instrument),
-                    '\x00',
-                    '\x00'};
-  std::vector<std::uint8_t> block(bank::kVoiceBlockSize);
-  std::span<std::uint8_t> cursor(block);
-  bank::write_block(cursor, voice);
-  bytes.append(block.begin(), block.end());
-  bytes += '\xF7';
-  return bytes;
+  const bank::SingleVoice message = bank::single_voice_message(voice, system_number, instrument);
+  return {message.begin(), message.end()};
 }
 
 std::string as_string(const std::vector<std::uint8_t>& bytes) {
