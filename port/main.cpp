@@ -193,8 +193,14 @@ void print_usage(std::FILE* stream, const char* program) {
 
 // The port opened, or its error printed.
 std::unique_ptr<bank::Port> open_or_say(const std::string& name, bool with_input,
-                                        const bank::Cancel& cancel) {
+                                        const bank::Cancel& cancel, bool* output_only) {
   bank::PortOpening opening = bank::open_port(name, with_input, cancel);
+  // Where the input is only wished for, a port without one opens for output.
+  if (output_only != nullptr && opening.fault == bank::PortFault::one_way &&
+      opening.words == "input") {
+    opening = bank::open_port(name, false, cancel);
+    *output_only = opening.fault == bank::PortFault::none;
+  }
   switch (opening.fault) {
     case bank::PortFault::none: return std::move(opening.port);
     case bank::PortFault::not_a_port: bank::print_text(stderr, kNotAPort, {name}); break;
@@ -258,13 +264,15 @@ bank::TransferSettings settings_of(const bank::PortOptions& options, int system_
 // Runs `transfer` on the port opened for it, with the interrupts caught
 // before the port opens and the port given back as it was found before
 // anything is said. False, with its error printed, when the port did not
-// open.
+// open. With `output_only` given, a port without an input is opened for
+// output alone, and it says so.
 template <typename Status, typename Transfer>
 bool on_port(const bank::PortOptions& options, bool with_input, Status& status,
-             bank::TransferResult& result, Transfer transfer) {
+             bank::TransferResult& result, Transfer transfer, bool* output_only = nullptr) {
   bank::Cancel cancel;
   bank::cancel_on_interrupts(cancel);
-  const std::unique_ptr<bank::Port> port = open_or_say(options.port, with_input, cancel);
+  const std::unique_ptr<bank::Port> port =
+      open_or_say(options.port, with_input, cancel, output_only);
   if (!port) return false;
   bank::SystemTimekeeper time(cancel);
   result = transfer(*port, time, status);
@@ -522,12 +530,14 @@ int audition(const bank::PortOptions& options, const char* program) {
   bank::TransferResult result;
   bool usage_error = false;
   bool sounding = false;
+  bool output_only = false;  // a port without an input: no configuration to ask
   const bool opened = on_port(
       options, true, status, result,
       [&](bank::Port& port, bank::Timekeeper& time, bank::TransferStatus& shown) {
         bank::TransferResult asked;
         const bank::InstrumentPlace place =
-            bank::find_instrument(port, time, settings, shown, asked);
+            output_only ? bank::InstrumentPlace{}
+                        : bank::find_instrument(port, time, settings, shown, asked);
         std::optional<int> channel;
         if (place.known) {
           channel = place.channel;
@@ -567,7 +577,8 @@ int audition(const bank::PortOptions& options, const char* program) {
           done.port_words = watched.words;
         }
         return done;
-      });
+      },
+      &output_only);
   if (!opened) return 1;
   if (usage_error) {
     bank::print_text(stderr, kNoteWithoutChannel, {options.instrument});

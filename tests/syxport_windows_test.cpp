@@ -237,6 +237,14 @@ TEST_F(SyxportWindows, AuditionSendsTheVoiceAndItsNote) {
   EXPECT_EQ(log.messages[3], (std::vector<std::uint8_t>{static_cast<std::uint8_t>(0x80 | channel),
                                                          64, 0}));
   EXPECT_GE(log.at_us[3] - log.at_us[2], 500000);
+  // A device without an input: the channel is unknown, the voice goes.
+  const RunResult one_way = run({"audition", kPort, kExample}, "need=0,rate=0,input=0", &log);
+  EXPECT_EQ(one_way.status, 0) << one_way.err;
+  EXPECT_EQ(one_way.err,
+            "Warning: the current configuration did not come: instrument 1's MIDI channel is "
+            "unknown\n");
+  ASSERT_EQ(log.messages.size(), 1U);
+  EXPECT_EQ(log.messages[0].size(), 139U);
 }
 
 TEST_F(SyxportWindows, ReceivesEveryBankInTheFormTheNameAsksAndListsThePort) {
