@@ -106,7 +106,8 @@ TEST_F(SyxportWindows, StoresATextADumpAndAMidiFileOnTheDefaultSchedule) {
       EXPECT_EQ(r.err, "") << files[i];
       EXPECT_EQ(log.bytes, expected) << files[i];
       EXPECT_EQ(log.stored, 1) << files[i];
-      // Every pause the instrument needs, and the schedule kept within 5%.
+      // Every pause the instrument needs, and the schedule kept within 10%
+      // (three sends at once under Wine on a loaded machine), as on Linux.
       ASSERT_EQ(log.messages.size(), packets.size() + 1) << files[i];
       for (std::size_t p = 2; p < packets.size(); ++p) {
         const std::int64_t ended =
@@ -114,7 +115,7 @@ TEST_F(SyxportWindows, StoresATextADumpAndAMidiFileOnTheDefaultSchedule) {
         EXPECT_GE(log.at_us[p] - ended, 100000) << files[i] << ", packet " << p;
       }
       const std::int64_t schedule_us = (300 + 48 * 160 + 1000) * 1000;
-      EXPECT_LE(log.at_us.back() - log.at_us.front(), schedule_us * 105 / 100) << files[i];
+      EXPECT_LE(log.at_us.back() - log.at_us.front(), schedule_us * 110 / 100) << files[i];
     });
   for (std::thread& send : sends) send.join();
 }
