@@ -54,6 +54,8 @@ constexpr std::string_view kBankOfConfig =
     "Error: %s is a configuration text: -b is for banks; give -cN to store it in memory N\n";
 constexpr std::string_view kVoiceOfConfig =
     "Error: %s is a configuration text: --voice is for bank texts\n";
+constexpr std::string_view kConfigFromPipe =
+    "Error: %s is a configuration text, which is read again from its start: give a file\n";
 constexpr std::string_view kConfigOfBank =
     "Error: %s is a bank text: -c is for configuration texts\n";
 
@@ -84,15 +86,6 @@ int write_output(const std::string& output_name, std::span<const std::uint8_t> b
     return 1;
   }
   return 0;
-}
-
-// Whether the input is a configuration text: a file that can be read
-// again is looked through for a CONFIG line first, and left at its start.
-bool is_config_text(std::FILE* input) {
-  if (std::fseek(input, 0, SEEK_CUR) != 0) return false;
-  bank::InputStream probe = bank::file_input(input);
-  const bool config = bank::holds_config_text(probe);
-  return std::fseek(input, 0, SEEK_SET) == 0 && config;
 }
 
 int compile_config(std::FILE* input, const char* input_name, const std::string& output_name,
@@ -129,25 +122,31 @@ int compile(const char* input_name, const std::string& output_name,
     bank::print_text(stdout, bank::kSystemSaysText, {why});
     return 1;
   }
-  const bool config = is_config_text(input);
-  if (config && options.voice) {
-    std::fclose(input);
-    bank::print_text(stdout, kVoiceOfConfig, {input_name});
-    return kUsageError;
+  bank::InputStream in = bank::file_input(input);
+  const bank::TextReading reading = bank::read_text_for_dump(in, g_state, options.warnings);
+  if (reading.config_text) {
+    // A configuration text, told at its CONFIG line: read again from the
+    // start, as what it is.
+    const std::string_view misused = options.bank_given ? kBankOfConfig
+                                     : options.voice    ? kVoiceOfConfig
+                                                        : std::string_view();
+    if (!misused.empty()) {
+      std::fclose(input);
+      bank::print_text(stdout, misused, {input_name});
+      return kUsageError;
+    }
+    if (std::fseek(input, 0, SEEK_SET) != 0) {
+      std::fclose(input);
+      bank::print_text(stdout, kConfigFromPipe, {input_name});
+      return 1;
+    }
+    return compile_config(input, input_name, output_name, options);
   }
-  if (config && options.bank_given) {
-    std::fclose(input);
-    bank::print_text(stdout, kBankOfConfig, {input_name});
-    return kUsageError;
-  }
-  if (!config && options.config_memory) {
+  if (options.config_memory) {
     std::fclose(input);
     bank::print_text(stdout, kConfigOfBank, {input_name});
     return kUsageError;
   }
-  if (config) return compile_config(input, input_name, output_name, options);
-  bank::InputStream in = bank::file_input(input);
-  const bank::TextReading reading = bank::read_text_for_dump(in, g_state, options.warnings);
   // Opening the output would truncate the text itself when both names lead
   // to one file (the same path, a link, or a text already named .syx); the
   // input is still open to compare with.

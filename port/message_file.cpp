@@ -166,6 +166,33 @@ FileMessages read_file_messages(const char* path) {
 }
 
 
+namespace {
+
+MessageToSend read_config_to_send(const char* path, bool warnings,
+                                  std::optional<int> system_number,
+                                  std::optional<int> config_memory) {
+  MessageToSend result;
+  std::FILE* file = open_or_say(path, "rb", result.said);
+  if (file == nullptr) return result;
+  InputStream text = file_input(file);
+  ConfigData preset;
+  preset.system_number = system_number.value_or(0);
+  preset.memory = config_memory.value_or(kCurrentConfig);
+  const ConfigReading reading = read_config_text(text, preset, warnings);
+  std::fclose(file);
+  result.said = reading.warnings;
+  if (!reading.accepted()) {
+    result.said += config_text_error(reading, path);
+    return result;
+  }
+  result.message.form = StoredMessage::Form::config;
+  result.message.config = reading.config;
+  result.ok = true;
+  return result;
+}
+
+}  // namespace
+
 MessageToSend read_message_to_send(const char* path, bool warnings,
                                    std::optional<int> system_number,
                                    std::optional<int> bank_number,
@@ -211,33 +238,14 @@ MessageToSend read_message_to_send(const char* path, bool warnings,
     result.ok = true;
     return result;
   }
-  // A text: a configuration text is looked for first, from the start.
-  const bool config = holds_config_text(in);
-  std::fclose(file);
-  file = open_or_say(path, "rb", result.said);
-  if (file == nullptr) return result;
-  InputStream text = file_input(file);
-  if (config) {
-    ConfigData preset;
-    preset.system_number = system_number.value_or(0);
-    preset.memory = config_memory.value_or(kCurrentConfig);
-    const ConfigReading reading = read_config_text(text, preset, warnings);
-    std::fclose(file);
-    result.said = reading.warnings;
-    if (!reading.accepted()) {
-      result.said += config_text_error(reading, path);
-      return result;
-    }
-    result.message.form = StoredMessage::Form::config;
-    result.message.config = reading.config;
-    result.ok = true;
-    return result;
-  }
+  // A text: a bank text, or a configuration text told at its CONFIG line
+  // and read again from the start.
   auto state = std::make_unique<BankState>();
   state->system_number = system_number.value_or(0);
   state->bank_number = bank_number.value_or(0);
-  const TextReading reading = read_text_for_dump(text, *state, warnings);
+  const TextReading reading = read_text_for_dump(in, *state, warnings);
   std::fclose(file);
+  if (reading.config_text) return read_config_to_send(path, warnings, system_number, config_memory);
   result.said = reading.warnings;
   if (!reading.accepted) {
     append_text_error(result.said, reading, *state, path);

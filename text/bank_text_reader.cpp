@@ -85,14 +85,14 @@ void clear_name(Name& name) {
 
 // ---- Line kinds -----------------------------------------------------------
 
-enum class LineKind { other, bank_name, voice_header, lfo, voi, op, fnc, ext, raw };
+enum class LineKind { other, bank_name, voice_header, lfo, voi, op, fnc, ext, raw, config };
 
 struct Keyword {
   std::string_view text;
   LineKind kind;
 };
 
-constexpr std::array<Keyword, 8> kKeywords{{
+constexpr std::array<Keyword, 9> kKeywords{{
     {kBankNameKeyword, LineKind::bank_name},
     {kVoiceHeaderKeyword, LineKind::voice_header},
     {kLfoKeyword, LineKind::lfo},
@@ -101,6 +101,7 @@ constexpr std::array<Keyword, 8> kKeywords{{
     {kFncKeyword, LineKind::fnc},
     {kExtKeyword, LineKind::ext},
     {kRawKeyword, LineKind::raw},
+    {kConfigKeyword, LineKind::config},
 }};
 
 // Consumes the keyword at the cursor, if one is there. Otherwise returns
@@ -486,6 +487,7 @@ int read_line_body(Reader& r, Cursor& c, LineKind kind) {
     case LineKind::ext: return read_voice_line(r, c, kExtColumns, kBadExtLine);
     case LineKind::raw: return read_raw_line(r, c);
     case LineKind::op: return read_operator_line(r, c);
+    case LineKind::config: return kConfigTextLine;
   }
   return kReaderOk;
 }
@@ -511,7 +513,7 @@ int read_line(Reader& r, Cursor& c) {
 }  // namespace
 
 std::string_view reader_error_message(int code) {
-  static constexpr std::array<std::string_view, 8> kMessages{
+  static constexpr std::array<std::string_view, 9> kMessages{
       "none\n",
       "Instrument or Voicename are wrong\n",
       "LFO definition is wrong\n",
@@ -520,6 +522,7 @@ std::string_view reader_error_message(int code) {
       "FNC definition is wrong\n",
       "EXT definition is wrong\n",
       "RAW definition is wrong\n",
+      "a configuration text's line in a bank text\n",
   };
   return code >= 0 && code < static_cast<int>(kMessages.size())
              ? kMessages[static_cast<std::size_t>(code)]

@@ -24,6 +24,8 @@ enum ReaderError : int {
   kBadFncLine = 5,
   kBadExtLine = 6,
   kBadRawLine = 7,
+  // A CONFIG line: the text is a configuration text, to be read as one.
+  kConfigTextLine = 8,
 };
 
 // The message for a reader error code; each ends with a newline.

@@ -282,19 +282,6 @@ ConfigReading read_config_text(InputStream& in, const ConfigData& config, bool w
   return reading;
 }
 
-bool holds_config_text(InputStream& in) {
-  while (const auto text = next_line(in)) {
-    const LineContent content = line_content(*text);
-    std::size_t i = 0;
-    while (i < content.bytes.size() && content.bytes[i] == ' ') ++i;
-    const auto rest = content.bytes.subspan(i);
-    if (rest.size() >= kConfigKeyword.size() &&
-        std::equal(kConfigKeyword.begin(), kConfigKeyword.end(), rest.begin()))
-      return true;
-  }
-  return false;
-}
-
 std::string config_text_error(const ConfigReading& reading, std::string_view input_name) {
   switch (reading.error) {
     case ConfigTextError::none: break;

@@ -31,10 +31,10 @@
 
 #include "formats/config_dump.h"
 #include "system/input_stream.h"
+#include "text_forms.h"
 
 namespace bank {
 
-inline constexpr std::string_view kConfigKeyword = "CONFIG:";
 inline constexpr std::string_view kSetKeyword = "SET:";
 inline constexpr std::string_view kInstrumentKeyword = "IN";  // then 1-8 and ':'
 
@@ -101,9 +101,6 @@ struct ConfigReading {
 
 // Reads a configuration text into `config` (whose numbers are kept).
 ConfigReading read_config_text(InputStream& in, const ConfigData& config, bool with_warnings);
-
-// Whether the text holds a CONFIG line; reads it to the first.
-bool holds_config_text(InputStream& in);
 
 // The error of a text that was not accepted, as text2syx prints it;
 // `input_name` names the input in a read error.

@@ -30,6 +30,7 @@ TextReading read_text_for_dump(InputStream& in, BankState& state, bool with_warn
   reading.holds_dump = (!start.empty() && start[0] == kSysExStart) || is_midi_file(in);
   reading.bad_line = read_bank_text(in, state, with_warnings ? &warnings : nullptr);
   reading.read_failed = failed(in);
+  reading.config_text = reading.bad_line != 0 && state.reader_error == kConfigTextLine;
   reading.accepted = reading.bad_line == 0 && !reading.read_failed &&
                      state.definition_count >= kMinimumDefinitions;
   if (with_warnings)

@@ -20,6 +20,7 @@ struct TextReading {
   bool read_failed = false;   // the input could not be read to its end
   bool accepted = false;      // a dump can be built from what was read
   bool holds_dump = false;    // the input begins as a bank dump or a MIDI file does
+  bool config_text = false;   // it has a CONFIG line: a configuration text, read no further
   std::string warnings;       // what -w prints: empty without it
 };
 

@@ -43,6 +43,9 @@ inline constexpr std::string_view kOperatorKeyword = "OP";  // then the number a
 inline constexpr std::string_view kFncKeyword = "FNC:";
 inline constexpr std::string_view kExtKeyword = "EXT:";
 inline constexpr std::string_view kRawKeyword = "RAW:";
+// The name line of a configuration text: a bank text's reading stops at
+// it, and the text is read again as a configuration text.
+inline constexpr std::string_view kConfigKeyword = "CONFIG:";
 
 // Under a voice header or the bank name: what a compile of the listing
 // does not give back as the dump holds it, each part after ", ".
