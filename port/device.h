@@ -1,8 +1,10 @@
-// The MIDI ports of this system, behind one interface: on POSIX systems a
-// character device named by its path (a raw MIDI device, a serial port, a
-// pseudo-terminal) or by ALSA's hw:C,D,S (device_posix.cpp); on Windows a
-// device of the system's MIDI interface named by its number or its name
-// (device_win32.cpp).
+// The MIDI ports of this system, behind one interface, each kind chosen by
+// the port's name (backend.h): on POSIX systems a character device named by
+// its path (a raw MIDI device, a serial port, a pseudo-terminal) or by
+// ALSA's hw:C,D,S (device_posix.cpp); on Windows a device of the system's
+// MIDI interface named by its number or its name (device_win32.cpp); where
+// RtMidi is built in, the ALSA sequencer's and JACK's ports, or CoreMIDI's
+// (device_rtmidi.cpp).
 #pragma once
 
 #include <memory>
@@ -21,6 +23,7 @@ enum class PortFault {
   no_hw_names,   // hw: names on a system without raw MIDI devices
   no_such_port,  // no port has that number or name; `words` lists the names
   one_way,       // the port lacks a direction the transfer needs; `words` names it
+  ambiguous,     // the name fits more than one port; `words` lists them
 };
 
 struct PortOpening {
@@ -38,7 +41,8 @@ PortOpening open_port(const std::string& name, bool with_input, const Cancel& ca
 
 // The MIDI ports of this system: on POSIX, "hw:C,D,S" and the card's and
 // the subdevice's names; on Windows, the device's number and its name with
-// its directions.
+// its directions; then each other kind's, by the names that open them
+// ("seq:20:0", "jack:fb01:in") with their host and directions.
 struct PortInfo {
   std::string id;
   std::string name;

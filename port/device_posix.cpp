@@ -20,7 +20,7 @@
 #include <optional>
 #include <string_view>
 
-#include "device.h"
+#include "backend.h"
 
 #if __has_include(<sound/asound.h>)
 #include <sound/asound.h>
@@ -253,7 +253,8 @@ PortOpening open_hw(const HwName& hw, bool with_input, const Cancel& cancel) {
 
 }  // namespace
 
-PortOpening open_port(const std::string& name, bool with_input, const Cancel& cancel) {
+PortOpening open_device_port(std::string_view given, bool with_input, const Cancel& cancel) {
+  const std::string name(given);
   if (const std::optional<HwName> hw = parse_hw_name(name)) {
 #if SYXPORT_HAVE_RAWMIDI
     return open_hw(*hw, with_input, cancel);
@@ -269,7 +270,7 @@ PortOpening open_port(const std::string& name, bool with_input, const Cancel& ca
   return open_device(name.c_str(), with_input, cancel);
 }
 
-std::vector<PortInfo> list_ports() {
+std::vector<PortInfo> list_device_ports() {
   std::vector<PortInfo> ports;
 #if SYXPORT_HAVE_RAWMIDI
   for (int card = 0; card < 32; ++card) {

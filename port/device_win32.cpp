@@ -21,7 +21,7 @@
 #include <optional>
 #include <vector>
 
-#include "device.h"
+#include "backend.h"
 #include "system/file_services.h"
 
 namespace bank {
@@ -335,7 +335,8 @@ std::string names_of(const std::vector<Device>& list) {
 
 }  // namespace
 
-PortOpening open_port(const std::string& name, bool with_input, const Cancel& cancel) {
+PortOpening open_device_port(std::string_view given, bool with_input, const Cancel& cancel) {
+  const std::string name(given);
   const std::vector<Device> list = devices();
   const Device* found = nullptr;
   const bool number =
@@ -365,7 +366,7 @@ PortOpening open_port(const std::string& name, bool with_input, const Cancel& ca
   return opening;
 }
 
-std::vector<PortInfo> list_ports() {
+std::vector<PortInfo> list_device_ports() {
   std::vector<PortInfo> ports;
   const std::vector<Device> list = devices();
   for (std::size_t i = 0; i < list.size(); ++i) {

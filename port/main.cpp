@@ -53,7 +53,8 @@ constexpr std::string_view kPorts =
 constexpr std::string_view kPorts =
     "\n"
     "PORT: a raw MIDI device, serial port or pseudo-terminal by its path, or\n"
-    "hw:C,D[,S] as 'syxport ports' lists them. FILE: a bank or configuration\n"
+    "hw:C,D[,S], seq:CLIENT:PORT (the ALSA sequencer), jack:CLIENT:PORT or\n"
+    "coremidi:NAME, as 'syxport ports' lists them. FILE: a bank or configuration\n"
     "text, a .syx dump or a MIDI file to send; for receive, a .syx, a .mid, -\n"
     "(standard output) or any other name for a text; for backup and restore, a\n"
     ".syx or a .mid holding the whole instrument.\n"
@@ -75,6 +76,7 @@ constexpr std::string_view kNotAPort = "Error: %s is not a MIDI port\n";
 constexpr std::string_view kNoSuchPort = "Error: There is no MIDI port %s; the ports are: %s\n";
 constexpr std::string_view kNoPortAtAll = "Error: There is no MIDI port %s; this system has none\n";
 constexpr std::string_view kOneWay = "Error: The MIDI port %s has no %s\n";
+constexpr std::string_view kAmbiguous = "Error: %s names more than one MIDI port: %s\n";
 constexpr std::string_view kSeePorts = "'syxport ports' lists the MIDI ports of this system.\n";
 constexpr std::string_view kNoHwNames =
     "Error: Cannot open port %s: hw: names need Linux's raw MIDI devices; give the "
@@ -210,6 +212,9 @@ std::unique_ptr<bank::Port> open_or_say(const std::string& name, bool with_input
                        {name, opening.words});
       break;
     case bank::PortFault::one_way: bank::print_text(stderr, kOneWay, {name, opening.words}); break;
+    case bank::PortFault::ambiguous:
+      bank::print_text(stderr, kAmbiguous, {name, opening.words});
+      break;
     case bank::PortFault::cannot_open: {
       std::string reason = opening.words;
       if (opening.busy) reason += kBusyHolder;
