@@ -10,7 +10,7 @@
 
 namespace testing_support {
 
-VirtualInstrument::VirtualInstrument(const InstrumentSettings& settings) : model_(settings) {
+VirtualInstrument::VirtualInstrument(const InstrumentSettings& settings) : ModelCarrier(settings) {
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
     throw std::runtime_error("no pseudo-terminal");
@@ -32,15 +32,15 @@ void VirtualInstrument::hang_up() {
   ::close(master_);
 }
 
-std::vector<InstrumentModel::Arrival> VirtualInstrument::arrivals() {
+std::vector<InstrumentModel::Arrival> ModelCarrier::arrivals() {
   return look([](const InstrumentModel& m) { return m.arrivals(); });
 }
 
-std::vector<std::uint8_t> VirtualInstrument::received() {
+std::vector<std::uint8_t> ModelCarrier::received() {
   return look([](const InstrumentModel& m) { return m.received(); });
 }
 
-bool VirtualInstrument::wait_for(const std::function<bool(const InstrumentModel&)>& holds,
+bool ModelCarrier::wait_for(const std::function<bool(const InstrumentModel&)>& holds,
                                  std::chrono::milliseconds limit) {
   const Clock::time_point until = Clock::now() + limit;
   while (!look(holds)) {

@@ -17,20 +17,14 @@
 
 namespace testing_support {
 
-class VirtualInstrument {
+// The model as a thread that carries its bytes in real time holds it: looked
+// at under the carrier's lock.
+class ModelCarrier {
  public:
-  explicit VirtualInstrument(const InstrumentSettings& settings);
-  ~VirtualInstrument();
-  VirtualInstrument(const VirtualInstrument&) = delete;
-  VirtualInstrument& operator=(const VirtualInstrument&) = delete;
+  explicit ModelCarrier(const InstrumentSettings& settings) : model_(settings) {}
+  ModelCarrier(const ModelCarrier&) = delete;
+  ModelCarrier& operator=(const ModelCarrier&) = delete;
 
-  // The path of the terminal's slave side: the port to open.
-  const std::string& port() const { return port_; }
-  // The slave side, held open by the instrument so that the master never
-  // sees the port closed; tests read its settings through it.
-  int slave_fd() const { return slave_; }
-
-  // The model, looked at under the carrier's lock.
   template <typename Look>
   auto look(Look look_at) {
     const std::lock_guard lock(mutex_);
@@ -41,6 +35,24 @@ class VirtualInstrument {
   // Waits up to `limit` for `holds` to become true of the model.
   bool wait_for(const std::function<bool(const InstrumentModel&)>& holds,
                 std::chrono::milliseconds limit);
+
+ protected:
+  ~ModelCarrier() = default;
+  InstrumentModel model_;
+  std::mutex mutex_;
+};
+
+class VirtualInstrument : public ModelCarrier {
+ public:
+  explicit VirtualInstrument(const InstrumentSettings& settings);
+  ~VirtualInstrument();
+
+  // The path of the terminal's slave side: the port to open.
+  const std::string& port() const { return port_; }
+  // The slave side, held open by the instrument so that the master never
+  // sees the port closed; tests read its settings through it.
+  int slave_fd() const { return slave_; }
+
   // Sends `bytes` at once, beside what the model answers.
   void inject(const std::vector<std::uint8_t>& bytes);
   // Closes the master side: the port's far end is gone.
@@ -50,12 +62,10 @@ class VirtualInstrument {
   void run();
   void send(const std::vector<std::uint8_t>& bytes);
 
-  InstrumentModel model_;
   std::string port_;
   int master_ = -1;
   int slave_ = -1;
   std::atomic<bool> stop_{false};
-  std::mutex mutex_;
   std::thread thread_;
 };
 
