@@ -82,7 +82,7 @@ TEST(SyxportJack, EachCommandThroughAJackServer) {
       EXPECT_EQ(instrument.look([](const auto& m) { return m.dumps_stored(); }), 1) << what;
       EXPECT_GE(instrument.look([](const auto& m) { return m.least_block_gap(); }), 50ms);
     }
-    if (row.args[1] == "jack:fb01:in" && row.status == 0) {
+    if (row.args.size() > 1 && row.args[1] == "jack:fb01:in" && row.status == 0) {
       EXPECT_EQ(got, testing_support::bytes_of_a_send(dump));
       // The schedule, a second to settle and the answer at MIDI's rate.
       EXPECT_LE(took, (300ms + 48 * 160ms + 1s + 2036ms) * 11 / 10 + 100ms);
