@@ -16,7 +16,7 @@ class JackInstrument : public ModelCarrier {
  public:
   JackInstrument(const std::string& server, const InstrumentSettings& settings);
   ~JackInstrument();
-  bool started() const { return jackd_ > 0; }  // false: no jackd here
+  bool started() const { return jackd_ >= 0; }  // false: no jackd here
   bool ready() const { return client_ != nullptr; }
 
  private:
