@@ -31,13 +31,9 @@
 namespace bank {
 namespace {
 
-constexpr const RtMidiHost& kSequencer = kSequencerHost;
-constexpr const RtMidiHost& kJack = kJackHost;
-constexpr const RtMidiHost& kCoreMidi = kCoreMidiHost;
-
 RtMidi::Api api_of(const RtMidiHost& host) {
-  if (host.prefix == kSequencer.prefix) return RtMidi::LINUX_ALSA;
-  if (host.prefix == kJack.prefix) return RtMidi::UNIX_JACK;
+  if (host.prefix == kSequencerHost.prefix) return RtMidi::LINUX_ALSA;
+  if (host.prefix == kJackHost.prefix) return RtMidi::UNIX_JACK;
   return RtMidi::MACOSX_CORE;
 }
 
@@ -58,7 +54,8 @@ constexpr std::string_view kOverrun = "more arrived than was read";
 // While a client is made, the library prints its warnings to std::cerr (no
 // error callback can be set before), and JACK's own library its words on a
 // server that is not there to the C stderr: both are kept from the
-// terminal, the library's words kept to say why the port did not open.
+// terminal; that the library said anything tells that the host is not
+// there.
 class QuietOutput {
  public:
   QuietOutput() : saved_(std::cerr.rdbuf(words_.rdbuf())) {
@@ -91,7 +88,7 @@ class QuietOutput {
 // Why a host's clients could not be made: the JACK server by its name, as
 // JACK's library picks it.
 std::string unreachable(const RtMidiHost& host) {
-  if (host.prefix == kJack.prefix) {
+  if (host.prefix == kJackHost.prefix) {
     const char* server = std::getenv("JACK_DEFAULT_SERVER");
     return "no JACK server \"" + std::string(server != nullptr ? server : "default") +
            "\" is running";
@@ -127,7 +124,7 @@ class RtMidiPort final : public Port {
  public:
   RtMidiPort(const RtMidiHost& host, std::unique_ptr<RtMidiOut> out, std::unique_ptr<RtMidiIn> in,
              const Cancel& cancel)
-      : host_(host), cancel_(cancel), out_(std::move(out)), in_(std::move(in)) {}
+      : host_(host), cancel_(cancel), time_(cancel), out_(std::move(out)), in_(std::move(in)) {}
   ~RtMidiPort() override { close(); }
 
   // Connects to the ports chosen, the input first so that nothing of an
@@ -154,7 +151,7 @@ class RtMidiPort final : public Port {
     std::size_t paced = 0;
     for (const std::span<const std::uint8_t> piece : *pieces) {
       if (handed - paced >= kPaceBytes) {
-        if (!wait_until(start + wire_time(handed))) return port_result(PortState::cancelled);
+        if (!time_.wait_until(start + wire_time(handed))) return port_result(PortState::cancelled);
         paced = handed;
       }
       out_->sendMessage(piece.data(), piece.size());
@@ -164,7 +161,7 @@ class RtMidiPort final : public Port {
         if (b == kSysExStart || b == kSysExEnd) in_message_ = b == kSysExStart;
       on_wire_until_ = start + wire_time(handed);
     }
-    if (!wait_until(on_wire_until_)) return port_result(PortState::cancelled);
+    if (!time_.wait_until(on_wire_until_)) return port_result(PortState::cancelled);
     return {};
   }
 
@@ -181,7 +178,8 @@ class RtMidiPort final : public Port {
       if (!fault_.empty()) return port_failure(std::exchange(fault_, {}));
       const Clock::time_point now = Clock::now();
       if (now >= deadline) return port_result(PortState::deadline);
-      arrived_cv_.wait_until(lock, std::min(deadline, now + std::chrono::milliseconds(kCancelLookMs)));
+      const auto look_again = now + std::chrono::milliseconds(kCancelLookMs);
+      arrived_cv_.wait_until(lock, std::min(deadline, look_again));
     }
   }
 
@@ -207,15 +205,6 @@ class RtMidiPort final : public Port {
   }
 
  private:
-  bool wait_until(Clock::time_point until) {
-    while (Clock::now() < until) {
-      if (cancel_.cancelled()) return false;
-      std::this_thread::sleep_until(
-          std::min(until, Clock::now() + std::chrono::milliseconds(kCancelLookMs)));
-    }
-    return !cancel_.cancelled();
-  }
-
   std::string take_fault() {
     const std::lock_guard lock(mutex_);
     return std::exchange(fault_, {});
@@ -242,6 +231,7 @@ class RtMidiPort final : public Port {
 
   const RtMidiHost& host_;
   const Cancel& cancel_;
+  SystemTimekeeper time_;  // the pacing's waits, which end at the cancel
   bool in_message_ = false;
   bool closed_ = false;
   Clock::time_point on_wire_until_{};
@@ -261,11 +251,24 @@ PortOpening cannot_open(std::string words) {
   return opening;
 }
 
+// A client each way, or none where the host is not there.
+struct Clients {
+  std::unique_ptr<RtMidiOut> out;
+  std::unique_ptr<RtMidiIn> in;
+};
+std::optional<Clients> clients_of(const RtMidiHost& host) {
+  Clients clients{make_client<RtMidiOut>(host), nullptr};
+  if (clients.out) clients.in = make_client<RtMidiIn>(host);
+  if (!clients.in) return std::nullopt;
+  return clients;
+}
+
 PortOpening open_host_port(const RtMidiHost& host, std::string_view rest, bool with_input,
                            const Cancel& cancel) {
-  std::unique_ptr<RtMidiOut> out = make_client<RtMidiOut>(host);
-  std::unique_ptr<RtMidiIn> in = out ? make_client<RtMidiIn>(host) : nullptr;
-  if (!out || !in) return cannot_open(unreachable(host));
+  std::optional<Clients> clients = clients_of(host);
+  if (!clients) return cannot_open(unreachable(host));
+  std::unique_ptr<RtMidiOut>& out = clients->out;
+  std::unique_ptr<RtMidiIn>& in = clients->in;
   const PortChoice choice =
       choose_ports(host, rest, ports_of(host, *out), ports_of(host, *in), with_input);
   PortOpening opening;
@@ -283,25 +286,24 @@ PortOpening open_host_port(const RtMidiHost& host, std::string_view rest, bool w
 }
 
 std::vector<PortInfo> list_host_ports(const RtMidiHost& host) {
-  std::unique_ptr<RtMidiOut> out = make_client<RtMidiOut>(host);
-  std::unique_ptr<RtMidiIn> in = out ? make_client<RtMidiIn>(host) : nullptr;
-  if (!out || !in) return {};
-  return host_port_lines(host, ports_of(host, *out), ports_of(host, *in));
+  const std::optional<Clients> clients = clients_of(host);
+  if (!clients) return {};
+  return host_port_lines(host, ports_of(host, *clients->out), ports_of(host, *clients->in));
 }
 
 }  // namespace
 
 PortOpening open_sequencer_port(std::string_view rest, bool with_input, const Cancel& cancel) {
-  return open_host_port(kSequencer, rest, with_input, cancel);
+  return open_host_port(kSequencerHost, rest, with_input, cancel);
 }
-std::vector<PortInfo> list_sequencer_ports() { return list_host_ports(kSequencer); }
+std::vector<PortInfo> list_sequencer_ports() { return list_host_ports(kSequencerHost); }
 PortOpening open_jack_port(std::string_view rest, bool with_input, const Cancel& cancel) {
-  return open_host_port(kJack, rest, with_input, cancel);
+  return open_host_port(kJackHost, rest, with_input, cancel);
 }
-std::vector<PortInfo> list_jack_ports() { return list_host_ports(kJack); }
+std::vector<PortInfo> list_jack_ports() { return list_host_ports(kJackHost); }
 PortOpening open_coremidi_port(std::string_view rest, bool with_input, const Cancel& cancel) {
-  return open_host_port(kCoreMidi, rest, with_input, cancel);
+  return open_host_port(kCoreMidiHost, rest, with_input, cancel);
 }
-std::vector<PortInfo> list_coremidi_ports() { return list_host_ports(kCoreMidi); }
+std::vector<PortInfo> list_coremidi_ports() { return list_host_ports(kCoreMidiHost); }
 
 }  // namespace bank

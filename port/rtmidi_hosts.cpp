@@ -94,15 +94,8 @@ PortChoice choose_ports(const RtMidiHost& host, std::string_view rest,
   const std::vector<std::size_t> in_named = named(inputs, client, port);
   if (out_named.empty() && in_named.empty()) {
     choice.fault = PortFault::no_such_port;
-    std::vector<std::size_t> all(outputs.size());
-    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
-    choice.words = ids_of(host, outputs, all);
-    for (std::size_t i = 0; i < inputs.size(); ++i) {
-      const bool both = std::any_of(outputs.begin(), outputs.end(), [&](const HostPort& o) {
-        return key_of(host, o) == key_of(host, inputs[i]);
-      });
-      if (!both) choice.words += (choice.words.empty() ? "" : ", ") + id_of(host, inputs[i]);
-    }
+    for (const PortInfo& line : host_port_lines(host, outputs, inputs))
+      choice.words += (choice.words.empty() ? "" : ", ") + line.id;
     return choice;
   }
   // One direction: the port named, or the client's one port that way.
